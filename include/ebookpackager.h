@@ -61,8 +61,8 @@ EBOOKPACKAGER_API uint32_t CreateEPubPackage(const uint16_t *source, const uint1
 EBOOKPACKAGER_API uint32_t CreateBlioPackage(const uint16_t *source, const uint16_t *destination);
 
 /* Returns a new NUL-terminated UTF-16 buffer holding the message of `code`
- * ("Incorrect error code!" for an unknown code). Never null. The caller owns
- * it and releases it with DeleteErrorString. */
+ * ("Incorrect error code!" for an unknown code); null only when memory is
+ * exhausted. The caller owns it and releases it with DeleteErrorString. */
 EBOOKPACKAGER_API uint16_t *GetErrorString(uint32_t code);
 
 /* Releases a buffer returned by GetErrorString. A null pointer does nothing. */

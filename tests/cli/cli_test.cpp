@@ -1,0 +1,49 @@
+#include <gtest/gtest.h>
+
+#include "scratch.h"
+
+namespace packager {
+namespace {
+
+using testing::cliPath;
+using testing::runCommand;
+using testing::shellQuote;
+
+int ebookpack(const std::string& arguments, std::string* output = nullptr) {
+    return runCommand(shellQuote(cliPath()) + " " + arguments, output);
+}
+
+TEST(Cli, MessagePrintsTheLibrarysText) {
+    std::string output;
+    EXPECT_EQ(ebookpack("message 7", &output), 0);
+    EXPECT_EQ(output, "'Templates' folder is missing in the Blio Packager\n");
+    EXPECT_EQ(ebookpack("message 12", &output), 0);
+    EXPECT_EQ(output, "Incorrect error code!\n");
+}
+
+TEST(Cli, HelpAndVersion) {
+    std::string output;
+    EXPECT_EQ(ebookpack("--help", &output), 0);
+    EXPECT_NE(output.find("epub EXPORT DEST"), std::string::npos);
+    EXPECT_NE(output.find("blio EXPORT DEST"), std::string::npos);
+    EXPECT_EQ(ebookpack("--version", &output), 0);
+    EXPECT_EQ(output.rfind("ebookpack ", 0), 0u);
+}
+
+TEST(Cli, UnderstandsNothingItWasNotTold) {
+    std::string output;
+    EXPECT_EQ(ebookpack("", &output), 64);
+    EXPECT_EQ(ebookpack("frobnicate", &output), 64);
+    EXPECT_EQ(ebookpack("message", &output), 64);
+    EXPECT_EQ(ebookpack("message seven", &output), 64);
+    EXPECT_EQ(ebookpack("epub only-one-argument", &output), 64);
+    EXPECT_EQ(ebookpack("epub a b --epub-version 4", &output), 64);
+    EXPECT_NE(output.find("--epub-version"), std::string::npos);
+    EXPECT_EQ(ebookpack("epub a b --spread sideways", &output), 64);
+    EXPECT_EQ(ebookpack("epub a b --page-size 100", &output), 64);
+    EXPECT_EQ(ebookpack("epub a b --orientation", &output), 64);
+    EXPECT_EQ(ebookpack("blio a", &output), 64);
+}
+
+}  // namespace
+}  // namespace packager

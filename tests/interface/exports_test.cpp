@@ -1,0 +1,47 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <sstream>
+
+#include "interface/result_codes.h"
+#include "scratch.h"
+
+namespace packager {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(ResultCodes, TableIsCompleteAndUnknownCodesShareOneMessage) {
+    std::set<std::uint32_t> codes;
+    for (const auto& entry : kResultMessages) codes.insert(entry.code);
+    EXPECT_EQ(codes, (std::set<std::uint32_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 13, 14}));
+    for (std::uint32_t code : {0u, 11u, 12u, 15u, 4294967295u})
+        EXPECT_EQ(PackageErrors::getErrorStringForErrorCode(code), "Incorrect error code!");
+}
+
+// The plug-in must show the host its five functions and nothing else of ours.
+TEST(Plugin, ExportsOnlyTheCFunctions) {
+    std::string symbols;
+    fs::path plugin = testing::bundleDir() / "libebookpackager.so";
+    ASSERT_EQ(testing::runCommand("nm -D --defined-only " + testing::shellQuote(plugin), &symbols), 0);
+    std::set<std::string> exported;
+    std::istringstream lines(symbols);
+    for (std::string line; std::getline(lines, line);) {
+        std::string address, kind, name;
+        std::istringstream(line) >> address >> kind >> name;
+        if (kind == "T" || kind == "W" || kind == "D" || kind == "B" || kind == "V") exported.insert(name);
+    }
+    exported.erase("_init");
+    exported.erase("_fini");
+    EXPECT_EQ(exported, (std::set<std::string>{"CreateBlioPackage", "CreateEPubPackage", "DeleteErrorString",
+                                                "GetErrorString", "PreRequisiteVerifier"}));
+}
+
+TEST(Plugin, BundleCarriesItsResources) {
+    EXPECT_TRUE(fs::is_directory(testing::bundleDir() / "Resources/Templates"));
+    for (const char* file : {"ePub/cover.xhtml", "ePub/cover.png", "Slideshow/SlideViewer.html", "Html/HtmlViewer.html"})
+        EXPECT_TRUE(fs::is_regular_file(testing::bundleDir() / "Resources/Templates" / file)) << file;
+}
+
+}  // namespace
+}  // namespace packager
