@@ -20,12 +20,23 @@ struct Entry {
 };
 
 // Writes a new archive holding exactly `entries`, in that order, every entry
-// stored (no compression), without extra fields or folder entries. The archive
-// is built under a temporary name beside `archive` and renamed into place.
+// stored (no compression), without extra fields or folder entries, so the
+// first entry's data starts at offset 30 + its name's length. Names are
+// written as given; an empty name, a name ending in "/" or a repeated name
+// fails. The file data is streamed, never held in memory.
+//
+// The archive is built as "<archive>.partial-<pid>-<n>" beside `archive` and
+// renamed over it only when complete: on failure `archive` keeps its old
+// content and the temporary file is removed (a killed process may leave one
+// behind). The new file's mode is 0666 less the umask. An empty list gives an
+// empty archive.
 bool writeStoredArchive(const fs::path& archive, const std::vector<Entry>& entries);
 
-// Zip-style wildcard match: `*` matches any run of characters ("/" included),
-// `?` one character, `[...]` a set; a backslash makes the next character literal.
+// Zip-style wildcard match, case-sensitive: `*` matches any run of characters
+// ("/" included), `?` any one character, `[...]` one character of a set with
+// ranges ("[a-z]"), negated by a leading `!` or `^`; a `]` first in the set is
+// a member and a `[` never closed is literal. A backslash makes the next
+// character literal, so `\[Content_Types\].xml` names that part itself.
 bool matchesPattern(std::string_view pattern, std::string_view name);
 
 // True when `name` may be extracted below a folder: relative, no ".." component,
@@ -33,37 +44,58 @@ bool matchesPattern(std::string_view pattern, std::string_view name);
 bool isSafeEntryName(std::string_view name);
 
 // An existing archive opened for reading and updating. Changes are staged and
-// only reach the disk through commit(), which replaces the file atomically;
-// destroying the object without commit() leaves the file as it was.
+// only reach the disk through commit(); destroying the object without
+// commit() leaves the file as it was. Not for use from several threads at once.
 class Archive {
 public:
+    // Fails for a missing, empty, truncated or non-zip file, which is left
+    // untouched either way.
     static std::optional<Archive> open(const fs::path& file);
 
     Archive(Archive&&) noexcept;
     Archive& operator=(Archive&&) noexcept;
     ~Archive();
 
-    // Entry names in archive order (folder entries included, as stored).
+    // Entry names in archive order (folder entries included, as stored),
+    // reflecting remove() and addFile() calls not yet committed.
     std::vector<std::string> entryNames() const;
+
+    // The bytes of one entry as it is on disk: an entry added or replaced
+    // since open() cannot be read before commit(). Fails for entries that
+    // extract() would skip as too large and for corrupt data.
     std::optional<std::string> read(std::string_view name) const;
 
-    // Extracts every file entry matching one of `patterns` below `folder`,
-    // overwriting existing files. Unsafe names and entries that decompress to
-    // more than 1 GiB or 1000 times their stored size are skipped. Returns the
-    // names extracted.
+    // Extracts every file entry matching one of `patterns` below `folder`
+    // (created if needed), overwriting existing files, and returns the names
+    // extracted. Skipped, while the rest go on: names isSafeEntryName()
+    // refuses; entries that decompress to more than 1 GiB or 1000 times their
+    // compressed size, or past their declared size; entries whose path inside
+    // `folder` runs through a symbolic link or a file. Each file is written
+    // in chunks to a ".extract-<pid>-<n>" file beside it and renamed into
+    // place, so a link already at the destination is replaced, never
+    // written through, and a failed entry leaves nothing behind.
     std::vector<std::string> extract(const std::vector<std::string>& patterns, const fs::path& folder) const;
 
     // Marks every entry matching one of `patterns` for deletion.
     void remove(const std::vector<std::string>& patterns);
 
     // Adds `file` as a stored entry, replacing an entry of that name in place;
-    // a new name goes after the existing entries, in the order of the calls.
+    // a new name (including one just removed) goes after the existing
+    // entries, in the order of the calls. Fails when `file` cannot be read
+    // now; it is read again, in chunks, by commit().
     bool addFile(std::string_view name, const fs::path& file);
 
+    // Writes the staged changes to "<file>.XXXXXX" beside the archive and
+    // renames it over the original, so the original is either untouched or
+    // fully updated; a killed process may leave the temporary file behind.
+    // Unchanged entries are copied without recompressing; the file's mode is
+    // kept. Fails, leaving the original as it was, when a file to add has
+    // become unreadable or when no entry would remain. Success or not, the
+    // archive is closed afterwards: further calls fail or return nothing.
     bool commit();
 
 private:
-    struct Close {
+    struct Close {  // discards staged changes; never commits
         void operator()(zip* archive) const;
     };
     explicit Archive(zip* handle, fs::path file);

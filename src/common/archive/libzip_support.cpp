@@ -1,0 +1,73 @@
+#include "common/archive/libzip_support.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <vector>
+
+namespace packager::archive::detail {
+
+namespace {
+
+constexpr std::size_t chunkSize = 64 * 1024;
+
+bool hasPlausibleSize(const zip_stat_t& stat) {
+    constexpr zip_uint64_t needed = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE;
+    if ((stat.valid & needed) != needed) return false;
+    if (stat.size > maxEntrySize) return false;
+    // Past this point the product below cannot overflow.
+    if (stat.comp_size >= maxEntrySize) return true;
+    return stat.size <= stat.comp_size * maxCompressionRatio;
+}
+
+// libzip only notices a missing file when zip_close() reads it; checking here
+// lets the caller learn of the problem at the call that caused it.
+bool isReadableRegularFile(const char* file) {
+    int fd = ::open(file, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info {};
+    bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    ::close(fd);
+    return regular;
+}
+
+}  // namespace
+
+bool streamEntry(zip_t* archive, zip_uint64_t index, const std::function<bool(std::span<const char>)>& sink) {
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (zip_stat_index(archive, index, 0, &stat) != 0 || !hasPlausibleSize(stat)) return false;
+
+    EntryHandle entry(zip_fopen_index(archive, index, 0));
+    if (!entry) return false;
+    std::vector<char> buffer(chunkSize);
+    zip_uint64_t total = 0;
+    for (;;) {
+        zip_int64_t count = zip_fread(entry.get(), buffer.data(), buffer.size());
+        if (count < 0) return false;
+        if (count == 0) break;
+        total += static_cast<zip_uint64_t>(count);
+        // The directory's size is what the checks above trusted; do not let
+        // the data exceed it.
+        if (total > stat.size) return false;
+        if (!sink(std::span<const char>(buffer.data(), static_cast<std::size_t>(count)))) return false;
+    }
+    return total == stat.size;
+}
+
+bool addStoredFile(zip_t* archive, const char* name, const char* file, zip_flags_t flags) {
+    if (!isReadableRegularFile(file)) return false;
+    zip_error_t error;
+    zip_error_init(&error);
+    SourceHandle source(zip_source_file_create(file, 0, 0, &error));
+    zip_error_fini(&error);
+    if (!source) return false;
+
+    zip_int64_t index = zip_file_add(archive, name, source.get(), flags | ZIP_FL_ENC_UTF_8);
+    if (index < 0) return false;
+    source.release();  // the archive owns it now
+    return zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0) == 0;
+}
+
+}  // namespace packager::archive::detail

@@ -1,0 +1,48 @@
+#pragma once
+
+// Internal to src/common/archive: the only place outside this folder's .cpp
+// files that sees libzip.
+
+#include <zip.h>
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <span>
+
+namespace packager::archive::detail {
+
+struct DiscardArchive {
+    void operator()(zip_t* archive) const { zip_discard(archive); }
+};
+using ArchiveHandle = std::unique_ptr<zip_t, DiscardArchive>;
+
+// A source belongs to the caller until zip_file_add() succeeds.
+struct FreeSource {
+    void operator()(zip_source_t* source) const { zip_source_free(source); }
+};
+using SourceHandle = std::unique_ptr<zip_source_t, FreeSource>;
+
+struct CloseEntry {
+    void operator()(zip_file_t* entry) const { zip_fclose(entry); }
+};
+using EntryHandle = std::unique_ptr<zip_file_t, CloseEntry>;
+
+// Entries larger than this, or more than this many times larger than their
+// compressed data, are treated as hostile and never decompressed.
+inline constexpr zip_uint64_t maxEntrySize = zip_uint64_t{1} << 30;
+inline constexpr zip_uint64_t maxCompressionRatio = 1000;
+
+// Hands the decompressed bytes of entry `index` to `sink` in chunks, so memory
+// stays flat whatever the entry's size. Fails for implausible sizes (see
+// above), for data that outgrows or falls short of the size the directory
+// declares, on a CRC mismatch, and when `sink` returns false; `sink` may then
+// already have seen part of the data.
+bool streamEntry(zip_t* archive, zip_uint64_t index, const std::function<bool(std::span<const char>)>& sink);
+
+// Adds `file` as a stored entry; with ZIP_FL_OVERWRITE in `flags` an entry of
+// that name is replaced in place. Returns false (archive unchanged) when the
+// file cannot be opened for reading now; it is read again during zip_close().
+bool addStoredFile(zip_t* archive, const char* name, const char* file, zip_flags_t flags);
+
+}  // namespace packager::archive::detail
