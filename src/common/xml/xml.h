@@ -12,30 +12,46 @@ struct _xmlNode;
 
 namespace packager::xml {
 
-// A non-owning handle on an element of a Document. An empty handle is safe to
-// use: queries answer nothing and edits do nothing.
+// A non-owning handle on an element of a Document; it is valid while the
+// Document lives. An empty handle is safe to use: queries answer nothing and
+// edits do nothing.
+//
+// Names are qualified names as written: "dc:title" for an element bound to the
+// prefix dc, "metadata" for one in the default namespace or in none. Lookups by
+// name compare that text exactly.
 class Element {
 public:
     Element() = default;
     explicit Element(_xmlNode* node) : node(node) {}
     explicit operator bool() const { return node != nullptr; }
 
-    std::string name() const;  // qualified name as written ("dc:title", "body")
+    std::string name() const;               // qualified name as written ("dc:title", "body")
     std::vector<Element> children() const;  // element children, document order
     std::vector<Element> children(std::string_view name) const;
     Element firstChild(std::string_view name) const;
-    std::optional<std::string> attribute(std::string_view name) const;
-    std::string text() const;
+    // attribute() and text() never expand references to entities declared in
+    // the document's own DTD: such a reference adds nothing to the value.
+    std::optional<std::string> attribute(std::string_view name) const;  // "opf:scheme" or "id"
+    std::string text() const;  // text and CDATA of every descendant, document order
 
-    // A new last child. A "prefix:name" is bound to the prefix's declared
-    // namespace; a plain name takes the parent's default namespace.
+    // A new last child. A "prefix:name" is bound to the prefix's namespace as
+    // declared on this element or an ancestor (an undeclared prefix stays part
+    // of the literal name); a plain name takes the default namespace in scope,
+    // so it is written without an xmlns of its own. Declare namespaces before
+    // adding the elements that use them.
     Element addChild(std::string_view name);
     Element addChild(std::string_view name, std::string_view text);
+    // Replaces the content with one text node; the text is taken literally
+    // ("&amp;" stays five characters and is escaped on output).
     void setText(std::string_view text);
-    // Replaces the value in place when the attribute exists, else appends it.
+    // Replaces the value in place when the attribute exists, else appends it, so
+    // attributes are written in the order they were first set. A prefixed name is
+    // bound like addChild's; "xmlns" and "xmlns:p" declare namespaces instead.
     void setAttribute(std::string_view name, std::string_view value);
     void removeAttribute(std::string_view name);
-    // Declares a namespace; the empty prefix makes it this element's default.
+    // Declares a namespace on this element, replacing the URI of an earlier
+    // declaration of the same prefix; the empty prefix declares the default
+    // namespace, which this element then belongs to.
     void addNamespace(std::string_view prefix, std::string_view uri);
 
     _xmlNode* raw() const { return node; }
@@ -46,19 +62,37 @@ private:
 
 enum class Parse {
     Strict,   // well-formed XML only
-    Recover,  // best effort for hand-edited files
+    Recover,  // best effort for hand-edited files: the parser skips what it cannot read
 };
 
 struct WriteOptions {
-    bool declareEncoding = true;  // encoding="utf-8" in the declaration
-    bool pretty = true;           // indented; false keeps the document's own whitespace
-    bool xhtml = false;           // serialise for XHTML readers (no self-closed non-void elements)
+    // The declaration always says version "1.0"; this adds encoding="utf-8".
+    // The bytes are UTF-8 either way.
+    bool declareEncoding = true;
+    // Indented with two spaces, empty elements as one empty-element tag; the
+    // whitespace between elements that hold no other text is redone, mixed
+    // content is left as it is. false keeps the document's own whitespace
+    // (DOCTYPE, comments and text come out as they went in).
+    bool pretty = true;
+    // For XHTML pages: every empty element outside HTML's void set (br, img,
+    // meta, link, ...) is written with an end tag ("<video ...></video>"), as
+    // HTML readers need; nothing else changes.
+    bool xhtml = false;
 };
 
 // An owned document. Parsing never touches the network, never loads external
-// DTDs or entities and refuses entity-expansion bombs.
+// DTDs or external entities, never substitutes entities into the tree and keeps
+// libxml2's limits on entity amplification: a file that declares an external
+// entity or an entity bomb yields either an error or a tree holding the
+// references unexpanded. Nothing is printed: messages go to `error`.
+//
+// Safe to use from several threads as long as each Document is used by one
+// thread at a time.
 class Document {
 public:
+    // nullopt when the file cannot be read, is not well-formed (Strict), or
+    // yields no root element; `error`, when given, then tells why, with the
+    // file and line where the parser has them.
     static std::optional<Document> parseFile(const std::filesystem::path& file, Parse mode = Parse::Strict,
                                              std::string* error = nullptr);
     static std::optional<Document> parseMemory(std::string_view bytes, Parse mode = Parse::Strict,
@@ -67,8 +101,10 @@ public:
     static Document create(std::string_view rootName);
 
     Element root() const;
+    // The declaration followed by the document; empty only if libxml2 fails.
     std::string serialize(const WriteOptions& options = {}) const;
-    // Serialises and writes atomically.
+    // Serialises and writes atomically: a temporary file beside `file` is
+    // renamed over it, so a failure leaves any previous file as it was.
     bool save(const std::filesystem::path& file, const WriteOptions& options = {}) const;
 
 private:
@@ -76,6 +112,10 @@ private:
         void operator()(_xmlDoc* doc) const;
     };
     explicit Document(_xmlDoc* doc) : doc(doc) {}
+    // `source` names the input in error messages ("" for memory).
+    static std::optional<Document> parseBytes(std::string_view bytes, Parse mode, const std::string& source,
+                                              std::string* error);
+
     std::unique_ptr<_xmlDoc, Free> doc;
 };
 

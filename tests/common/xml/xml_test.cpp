@@ -1,0 +1,239 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <future>
+#include <string>
+#include <vector>
+
+#include "common/xml/xml.h"
+#include "scratch.h"
+
+namespace packager::xml {
+namespace {
+
+using packager::testing::ScratchTest;
+using packager::testing::readText;
+using packager::testing::writeText;
+namespace fs = std::filesystem;
+
+constexpr const char* opfNamespace = "http://www.idpf.org/2007/opf";
+constexpr const char* dcNamespace = "http://purl.org/dc/elements/1.1/";
+
+// The parser hands "&#8288;" and "&#160;" over as the characters themselves.
+std::string resolveCharacterReferences(std::string text) {
+    for (auto [reference, character] : {std::pair{"&#8288;", "\u2060"}, std::pair{"&#160;", "\u00a0"}})
+        for (auto at = text.find(reference); at != std::string::npos; at = text.find(reference, at))
+            text.replace(at, std::string_view(reference).size(), character);
+    return text;
+}
+
+Document parsed(std::string_view text) {
+    std::string error;
+    std::optional<Document> document = Document::parseMemory(text, Parse::Strict, &error);
+    EXPECT_TRUE(document.has_value()) << error;
+    return document ? std::move(*document) : Document::create("failed");
+}
+
+TEST(XmlBuild, PackageWithPrefixedMetadataIsPrettyAndReparses) {
+    Document document = Document::create("package");
+    Element package = document.root();
+    package.addNamespace("", opfNamespace);
+    package.setAttribute("version", "2.0");
+    package.setAttribute("unique-identifier", "bookid");
+    Element metadata = package.addChild("metadata");
+    metadata.addNamespace("dc", dcNamespace);
+    metadata.addNamespace("opf", opfNamespace);
+    metadata.addChild("dc:title", "Caf\u00e9 & <Co>");
+    Element identifier = metadata.addChild("dc:identifier", "978-0");
+    identifier.setAttribute("id", "bookid");
+    identifier.setAttribute("opf:scheme", "ISBN");
+    Element cover = metadata.addChild("meta");
+    cover.setAttribute("name", "cover");
+    cover.setAttribute("content", "cover-image");
+    package.addChild("manifest");
+
+    const std::string expected =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+        "<package xmlns=\"http://www.idpf.org/2007/opf\" version=\"2.0\" unique-identifier=\"bookid\">\n"
+        "  <metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:opf=\"http://www.idpf.org/2007/opf\">\n"
+        "    <dc:title>Caf\u00e9 &amp; &lt;Co&gt;</dc:title>\n"
+        "    <dc:identifier id=\"bookid\" opf:scheme=\"ISBN\">978-0</dc:identifier>\n"
+        "    <meta name=\"cover\" content=\"cover-image\"/>\n"
+        "  </metadata>\n"
+        "  <manifest/>\n"
+        "</package>\n";
+    EXPECT_EQ(document.serialize(), expected);
+
+    Document again = parsed(expected);
+    Element metadataAgain = again.root().firstChild("metadata");
+    EXPECT_EQ(metadataAgain.firstChild("dc:title").text(), "Caf\u00e9 & <Co>");
+    EXPECT_EQ(metadataAgain.firstChild("dc:identifier").attribute("opf:scheme"), "ISBN");
+    EXPECT_EQ(again.serialize(), expected);  // a pretty document is a fixed point
+}
+
+TEST(XmlEdit, AttributesKeepTheirOrderAndAreReplacedInPlace) {
+    Document document = parsed("<r><item id=\"a\" href=\"x\" media-type=\"m\"/></r>");
+    Element item = document.root().firstChild("item");
+    item.setAttribute("href", "y \"quoted\" & <more>");
+    item.setAttribute("properties", "nav");
+    item.removeAttribute("id");
+    item.removeAttribute("missing");
+    item.setAttribute("id", "b");
+    EXPECT_EQ(document.serialize({.pretty = false}),
+              "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+              "<r><item href=\"y &quot;quoted&quot; &amp; &lt;more&gt;\" media-type=\"m\" properties=\"nav\" "
+              "id=\"b\"/></r>\n");
+    Document again = parsed(document.serialize());
+    EXPECT_EQ(again.root().firstChild("item").attribute("href"), "y \"quoted\" & <more>");
+
+    // Text is literal: what looks like a reference is escaped, not resolved.
+    item.setText("<b>&amp;</b>");
+    EXPECT_EQ(parsed(document.serialize()).root().firstChild("item").text(), "<b>&amp;</b>");
+}
+
+TEST(XmlWrite, PrettyPrintingReindentsElementContentOnly) {
+    Document document = parsed(
+        "<list>\n\t\t<a>one</a>   <b/>\n<p>Mixed <i>text</i> stays\n as it was</p>"
+        "<pre xml:space=\"preserve\">\n  <c/>\n</pre></list>");
+    document.root().addChild("added");
+    EXPECT_EQ(document.serialize({.declareEncoding = false}),
+              "<?xml version=\"1.0\"?>\n"
+              "<list>\n"
+              "  <a>one</a>\n"
+              "  <b/>\n"
+              "  <p>Mixed <i>text</i> stays\n as it was</p>\n"
+              "  <pre xml:space=\"preserve\">\n  <c/>\n</pre>\n"
+              "  <added/>\n"
+              "</list>\n");
+}
+
+class XmlFileTest : public ScratchTest {};
+
+// Only the edited element changes; it gets an end tag as a non-void element,
+// while the page's img and link elements keep their empty-element tags.
+TEST_F(XmlFileTest, EditedPageKeepsEverythingButTheEdit) {
+    fs::path original = packager::testing::corpusDir() / "export/sierra/OEBPS/Flow_5.xhtml";
+    std::string before = readText(original);
+    ASSERT_FALSE(before.empty());
+
+    std::string error;
+    std::optional<Document> page = Document::parseFile(original, Parse::Strict, &error);
+    ASSERT_TRUE(page) << error;
+    Element audio;
+    for (Element paragraph : page->root().firstChild("body").firstChild("div").children("p"))
+        if (Element found = paragraph.firstChild("audio")) audio = found;
+    ASSERT_EQ(audio.attribute("id"), "box27");
+    audio.setAttribute("src", "media/sound.mp3");
+    audio.removeAttribute("id");
+
+    fs::path copy = scratch / "Flow_5.xhtml";
+    ASSERT_TRUE(page->save(copy, {.pretty = false, .xhtml = true}));
+    EXPECT_FALSE(page->save(scratch / "missing" / "Flow_5.xhtml"));
+
+    std::string expected = before;
+    const std::string oldDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+    const std::string oldAudio = "<audio id=\"box27\" controls=\"controls\" src=\"placeholder.mp3\"/>";
+    ASSERT_EQ(expected.rfind(oldDeclaration, 0), 0u);
+    ASSERT_NE(expected.find(oldAudio), std::string::npos);
+    expected.replace(expected.find(oldAudio), oldAudio.size(),
+                     "<audio controls=\"controls\" src=\"media/sound.mp3\"></audio>");
+    expected.replace(0, oldDeclaration.size(), "<?xml version=\"1.0\" encoding=\"utf-8\"?>");
+    expected = resolveCharacterReferences(expected);
+    std::string written = readText(copy);
+    auto [at, unused] = std::mismatch(written.begin(), written.end(), expected.begin(), expected.end());
+    EXPECT_TRUE(written == expected) << "first difference at byte " << (at - written.begin()) << ": "
+                                     << std::string(at, std::min(at + 80, written.end()));
+}
+
+TEST_F(XmlFileTest, UnreadableInputsGiveNoDocumentAndSayWhy) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"unclosed.xml", "<?xml version=\"1.0\"?>\n<a>\n<b></a>"},
+        {"latin1.xml", "<a>caf\xe9</a>"},  // undeclared, so UTF-8, which this is not
+        {"empty.xml", ""},
+        {"prolog-only.xml", "<?xml version=\"1.0\"?>\n<!-- nothing -->\n"},
+        {"two-roots.xml", "<a/><b/>"},
+    };
+    for (const auto& [name, bytes] : cases) writeText(scratch / name, bytes);
+    ::testing::internal::CaptureStderr();
+    for (const char* name : {"unclosed.xml", "latin1.xml", "empty.xml", "prolog-only.xml", "two-roots.xml", "absent.xml"}) {
+        std::string error;
+        EXPECT_FALSE(Document::parseFile(scratch / name, Parse::Strict, &error)) << name;
+        EXPECT_NE(error.find(name), std::string::npos) << name << ": " << error;
+    }
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+
+    std::string error;
+    EXPECT_FALSE(Document::parseMemory("<a>\n<b>x</a>", Parse::Strict, &error));
+    EXPECT_NE(error.find("line 2"), std::string::npos) << error;
+
+    // Recovery keeps what it can read, but still needs a root.
+    std::optional<Document> recovered = Document::parseMemory("<a><b/><b><c></a>", Parse::Recover);
+    ASSERT_TRUE(recovered);
+    EXPECT_EQ(recovered->root().children("b").size(), 2u);
+    EXPECT_FALSE(Document::parseMemory("no markup at all", Parse::Recover));
+}
+
+TEST_F(XmlFileTest, EntitiesAreNeverExpandedNorLoaded) {
+    fs::path secret = scratch / "secret.txt";
+    writeText(secret, "TOP-SECRET-CONTENT");
+    fs::path dtd = scratch / "outside.dtd";
+    writeText(dtd, "<!ENTITY leak SYSTEM \"file://" + secret.string() + "\">");
+    std::string lol = "<!ENTITY lol0 \"lollollollollollollollollollol\">";
+    for (int i = 1; i < 10; ++i) {
+        std::string previous = "&lol" + std::to_string(i - 1) + ";";
+        lol += "<!ENTITY lol" + std::to_string(i) + " \"";
+        for (int j = 0; j < 10; ++j) lol += previous;
+        lol += "\">";
+    }
+
+    const std::vector<std::string> hostile = {
+        "<!DOCTYPE r [<!ENTITY x SYSTEM \"file://" + secret.string() + "\">]><r>&x;</r>",
+        "<!DOCTYPE r [<!ENTITY x SYSTEM \"" + secret.string() + "\">]><r a=\"&x;\">&x;</r>",
+        "<!DOCTYPE r [<!ENTITY % p SYSTEM \"file://" + dtd.string() + "\"> %p;]><r>&leak;</r>",
+        "<!DOCTYPE r SYSTEM \"file://" + dtd.string() + "\"><r>&leak;</r>",
+        "<!DOCTYPE r [" + lol + "]><r a=\"&lol9;\">&lol9;</r>",
+    };
+    for (Parse mode : {Parse::Strict, Parse::Recover}) {
+        for (const std::string& text : hostile) {
+            auto started = std::chrono::steady_clock::now();
+            std::string error;
+            ::testing::internal::CaptureStderr();
+            std::optional<Document> document = Document::parseMemory(text, mode, &error);
+            EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+            if (document) {
+                std::string output = document->serialize();
+                std::string content = document->root().text() + document->root().attribute("a").value_or("");
+                EXPECT_EQ(output.find("TOP-SECRET"), std::string::npos) << output;
+                EXPECT_EQ(content.find("TOP-SECRET"), std::string::npos);
+                EXPECT_LT(output.size() + content.size(), 10000u);
+            } else {
+                EXPECT_FALSE(error.empty());
+                EXPECT_EQ(error.find("TOP-SECRET"), std::string::npos) << error;
+            }
+            EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5)) << text.substr(0, 80);
+        }
+    }
+}
+
+TEST(XmlParse, ErrorsStayWithTheirOwnThread) {
+    ::testing::internal::CaptureStderr();
+    std::vector<std::future<std::string>> results;
+    for (int thread = 0; thread < 8; ++thread) {
+        results.push_back(std::async(std::launch::async, [thread] {
+            std::string text = "<r>" + std::string(static_cast<std::size_t>(thread) + 1, '\n') + "<open></r>";
+            std::string error;
+            for (int round = 0; round < 200; ++round) {
+                if (Document::parseMemory(text, Parse::Strict, &error)) return std::string("parsed");
+                Document::parseMemory("<ok/>");
+            }
+            return error;
+        }));
+    }
+    for (int thread = 0; thread < 8; ++thread)
+        EXPECT_NE(results[thread].get().find("line " + std::to_string(thread + 2)), std::string::npos) << thread;
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+}
+
+}  // namespace
+}  // namespace packager::xml
