@@ -10,30 +10,55 @@ namespace packager {
 
 namespace fs = std::filesystem;
 
-// Whole-file reads and writes, and ordered folder walks.
+// Whole-file reads and writes, and ordered folder walks. File names are taken
+// as the bytes they are: nothing here assumes they are UTF-8.
 
+// The bytes of a regular file (a link to one is followed); nullopt for anything
+// else, so a FIFO or a folder never blocks or half-reads.
 std::optional<std::string> readFile(const fs::path& file);
 
-// Writes to a temporary file in the same folder, flushes it and renames it over
-// `file`, so a crash never leaves a truncated file behind.
+// Writes to a temporary file in the same folder and renames it over `file`, so
+// a failed or killed write never leaves a truncated file behind; on failure the
+// temporary file is removed and `file` is as it was. The result is a new file
+// with default permissions; a link at `file` is replaced, not followed. The
+// data is not synced to disk.
 bool writeFileAtomically(const fs::path& file, std::string_view bytes);
 
-// Copies `from` to a temporary name beside `to`, then renames it into place:
-// a failed copy leaves `to` as it was.
+// Copies the regular file `from` to a temporary name beside `to`, then renames
+// it into place: a failed copy leaves `to` as it was and nothing partial beside
+// it. The copy keeps the permission bits of `from`.
 bool copyFileAtomically(const fs::path& from, const fs::path& to);
 
-// Direct entries of a folder, sorted by name; empty when it cannot be listed.
+// Direct entries of a folder (links included), sorted by name; empty when it
+// cannot be listed.
 std::vector<fs::path> listFolder(const fs::path& folder);
 
 // Every entry below `folder`, as paths relative to it, each folder before its
-// contents and names sorted within a folder. Symbolic links are left out, so a
-// walk never leaves the tree or loops.
+// contents and names sorted (bytewise) within a folder. Symbolic links are left
+// out, so a walk never leaves the tree or loops. A subfolder that cannot be
+// listed still appears, without its contents.
 std::vector<fs::path> walkFolder(const fs::path& folder);
 
-// Tilde expanded, "." and ".." resolved, redundant and trailing separators removed.
+// As walkFolder, but nullopt when any folder of the tree cannot be listed: for
+// callers that must not silently miss part of the tree (a folder copy).
+std::optional<std::vector<fs::path>> walkWholeFolder(const fs::path& folder);
+
+// Lexical clean-up, no file-system access: a leading "~" or "~/" becomes $HOME
+// (the password database's home when $HOME is unset; "~user" is left alone);
+// "." and ".." are resolved ("/.." is "/", a relative path keeps its leading
+// ".."); redundant and trailing separators are removed. Relative paths stay
+// relative, and an empty path stays empty. Links are not resolved, so "link/.."
+// is the folder holding the link.
 fs::path standardizePath(const std::string& path);
 
-bool isFolder(const fs::path& path);
-bool exists(const fs::path& path);  // also true for a dangling link
+bool isFolder(const fs::path& path);  // follows links
+
+// True when anything is at `path`, a dangling link included. An object rather
+// than a function: as a function, an unqualified exists(path) would be
+// ambiguous with std::filesystem::exists, which argument-dependent lookup finds
+// through fs::path; an object found by ordinary lookup switches that off.
+inline constexpr struct Exists {
+    bool operator()(const fs::path& path) const;
+} exists{};
 
 }  // namespace packager

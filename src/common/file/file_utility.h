@@ -9,28 +9,42 @@ namespace packager {
 namespace fs = std::filesystem;
 
 // The one place where both packagers create, copy, remove and patch files.
-// Every operation answers by value; none throws or logs.
+// Every operation answers by value; none throws or logs. Safe to call from
+// several threads, but calls on the same paths are not coordinated.
 class EpubPackagerFileUtility {
 public:
-    // True when the file's text (valid UTF-8) contains `text`, ignoring case.
+    // True when the file's text (strict UTF-8) contains `text`, ignoring ASCII
+    // case. False for a missing or unreadable file, invalid UTF-8, or an empty
+    // `text`.
     static bool findInFile(const fs::path& file, std::string_view text);
 
-    // Replaces every occurrence of `target` (exact, one scan from the start) and
-    // writes the result atomically over the file, also when nothing changed.
-    // A file that is missing, unreadable or not valid UTF-8 is left untouched.
+    // Replaces every occurrence of `target` (exact, one scan from the start,
+    // replaced text is not scanned again) and writes the result atomically over
+    // the file, also when nothing changed; an empty `target` changes nothing.
+    // A missing or unreadable file, a file that is not valid UTF-8, or a
+    // `replacement` that is not, leaves the file untouched and answers false.
     static bool replaceInFile(const fs::path& file, std::string_view target, std::string_view replacement);
 
-    // Copies a file or a whole folder. An existing folder at `to` receives the
-    // source under its own name; a missing `to` without extension receives a
-    // file inside it; otherwise `to` is the target. Symbolic links inside a
-    // copied folder are not followed and not copied.
+    // Copies a file or a whole folder to a target chosen from `to`:
+    //   `to` is an existing folder       -> `to`/<source name>
+    //   `to` exists as anything else     -> `to`
+    //   `to` is missing, has an extension, or the source is a folder
+    //                                    -> `to` (its parent folders are created)
+    //   `to` is missing, no extension, the source is a file
+    //                                    -> `to` is created as a folder, then `to`/<source name>
+    // The copy is staged beside the target and renamed into place, so an
+    // existing target is replaced only by a complete copy. Links, FIFOs,
+    // sockets and devices inside a copied folder are skipped. False, with
+    // nothing changed, when the target is the source or a folder holding it.
     static bool copy(const fs::path& from, const fs::path& to);
 
-    // Removes a file or a folder with everything below it (links are removed,
-    // never followed). False when nothing was there or the removal failed.
+    // Removes a file or a folder with everything below it. A link is removed,
+    // never followed (trailing separators are ignored for this). False when
+    // nothing was there or the removal failed, possibly part-way.
     static bool remove(const fs::path& path);
 
-    // Creates the folder and its missing ancestors; true when it exists at the end.
+    // Creates the folder and its missing ancestors; true when it exists at the
+    // end (an empty path counts as existing).
     static bool createDirectoryAtPath(const fs::path& folder);
 
     // 12 lower-case hexadecimal characters from the kernel's random source.

@@ -1,0 +1,171 @@
+#include "common/file/file_io.h"
+
+#include "common/file/staged_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+#include <utility>
+
+namespace packager {
+
+namespace {
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() {
+        if (fd >= 0) ::close(fd);
+    }
+    int get() const { return fd; }
+
+private:
+    int fd;
+};
+
+constexpr std::size_t readChunk = 64 * 1024;
+constexpr int copyAttempts = 16;  // only a clash of temporary names is retried
+
+bool byName(const fs::path& left, const fs::path& right) {
+    return left.filename().native() < right.filename().native();
+}
+
+struct Entry {
+    fs::path name;
+    fs::file_type type;
+};
+
+// Lists one folder of the walk; false when it (or part of it) could not be read.
+bool listEntries(const fs::path& folder, std::vector<Entry>& entries) {
+    std::error_code error;
+    fs::directory_iterator it(folder, error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+        std::error_code typeError;
+        fs::file_type type = it->symlink_status(typeError).type();
+        entries.push_back({it->path().filename(), typeError ? fs::file_type::unknown : type});
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry& left, const Entry& right) { return left.name.native() < right.name.native(); });
+    return !error;
+}
+
+// Pre-order walk; links are neither listed nor entered.
+bool walkInto(const fs::path& root, const fs::path& relative, bool strict, std::vector<fs::path>& found) {
+    std::vector<Entry> entries;
+    if (!listEntries(root / relative, entries) && strict) return false;
+    for (const Entry& entry : entries) {
+        if (entry.type == fs::file_type::symlink) continue;
+        fs::path path = relative / entry.name;  // not a reference into `found`, which grows below
+        found.push_back(path);
+        if (entry.type == fs::file_type::directory && !walkInto(root, path, strict, found) && strict) return false;
+    }
+    return true;
+}
+
+std::optional<std::string> homeFolder() {
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return std::string(home);
+    long suggested = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::string buffer(suggested > 0 ? static_cast<std::size_t>(suggested) : 16384, '\0');
+    passwd record{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &record, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
+        found->pw_dir != nullptr && *found->pw_dir != '\0')
+        return std::string(found->pw_dir);
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> readFile(const fs::path& file) {
+    // O_NONBLOCK keeps open() from waiting on a FIFO; it means nothing for a regular file.
+    Descriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat info {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+
+    // One byte of headroom lets the final zero-length read see end of file
+    // without growing the buffer; the loop still copes with a file that grows.
+    std::string bytes(static_cast<std::size_t>(info.st_size) + 1, '\0');
+    std::size_t used = 0;
+    for (;;) {
+        if (used == bytes.size()) bytes.resize(bytes.size() + readChunk);
+        ssize_t got = ::read(fd.get(), bytes.data() + used, bytes.size() - used);
+        if (got == 0) break;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return std::nullopt;
+        }
+        used += static_cast<std::size_t>(got);
+    }
+    bytes.resize(used);
+    return bytes;
+}
+
+bool writeFileAtomically(const fs::path& file, std::string_view bytes) {
+    std::optional<StagedFile> staged = StagedFile::create(file);
+    return staged && staged->write(bytes) && staged->commit();
+}
+
+bool copyFileAtomically(const fs::path& from, const fs::path& to) {
+    for (int attempt = 0; attempt < copyAttempts; ++attempt) {
+        fs::path temporary = temporarySibling(to);
+        std::error_code error;
+        fs::copy_file(from, temporary, fs::copy_options::none, error);
+        if (error == std::errc::file_exists) continue;  // someone else's file: leave it alone
+        if (!error && ::rename(temporary.c_str(), to.c_str()) == 0) return true;
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return false;
+}
+
+std::vector<fs::path> listFolder(const fs::path& folder) {
+    std::vector<fs::path> entries;
+    std::error_code error;
+    fs::directory_iterator it(folder, error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) entries.push_back(it->path());
+    if (error) return {};
+    std::sort(entries.begin(), entries.end(), byName);
+    return entries;
+}
+
+std::vector<fs::path> walkFolder(const fs::path& folder) {
+    std::vector<fs::path> found;
+    walkInto(folder, fs::path(), false, found);
+    return found;
+}
+
+std::optional<std::vector<fs::path>> walkWholeFolder(const fs::path& folder) {
+    std::vector<fs::path> found;
+    if (!walkInto(folder, fs::path(), true, found)) return std::nullopt;
+    return found;
+}
+
+fs::path standardizePath(const std::string& path) {
+    std::string expanded = path;
+    if (!path.empty() && path[0] == '~' && (path.size() == 1 || path[1] == '/')) {
+        if (std::optional<std::string> home = homeFolder()) expanded = *home + "/" + path.substr(1);
+    }
+    if (expanded.empty()) return {};
+    std::string clean = fs::path(expanded).lexically_normal().native();
+    while (clean.size() > 1 && clean.back() == '/') clean.pop_back();
+    return clean;
+}
+
+bool isFolder(const fs::path& path) {
+    std::error_code error;
+    return fs::is_directory(path, error);
+}
+
+bool Exists::operator()(const fs::path& path) const {
+    std::error_code error;
+    return fs::exists(fs::symlink_status(path, error));
+}
+
+}  // namespace packager

@@ -1,0 +1,75 @@
+#include "common/file/staged_file.h"
+
+#include "common/file/random_name.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#include <utility>
+
+namespace packager {
+
+namespace {
+
+constexpr int createAttempts = 16;  // only a name collision is retried
+
+}  // namespace
+
+fs::path temporarySibling(const fs::path& destination) {
+    return destination.parent_path() / ("." + randomName() + ".tmp");
+}
+
+std::optional<StagedFile> StagedFile::create(const fs::path& destination) {
+    for (int attempt = 0; attempt < createAttempts; ++attempt) {
+        fs::path temporary = temporarySibling(destination);
+        int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) return StagedFile(fd, std::move(temporary), destination);
+        if (errno != EEXIST) return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+StagedFile::StagedFile(int fd, fs::path temporary, fs::path destination)
+    : fd(fd), temporary(std::move(temporary)), destination(std::move(destination)) {}
+
+StagedFile::StagedFile(StagedFile&& other) noexcept
+    : fd(std::exchange(other.fd, -1)),
+      temporary(std::move(other.temporary)),
+      destination(std::move(other.destination)) {
+    other.temporary.clear();
+}
+
+StagedFile::~StagedFile() { discard(); }
+
+void StagedFile::discard() {
+    if (fd >= 0) ::close(std::exchange(fd, -1));
+    if (!temporary.empty()) ::unlink(temporary.c_str());
+    temporary.clear();
+}
+
+bool StagedFile::write(std::string_view bytes) {
+    if (fd < 0) return false;
+    while (!bytes.empty()) {
+        ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+bool StagedFile::commit() {
+    if (fd < 0 || temporary.empty()) return false;
+    // close() is where some file systems (NFS) report a failed write.
+    bool closed = ::close(std::exchange(fd, -1)) == 0;
+    if (closed && ::rename(temporary.c_str(), destination.c_str()) == 0) {
+        temporary.clear();
+        return true;
+    }
+    discard();
+    return false;
+}
+
+}  // namespace packager

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+namespace packager {
+
+namespace fs = std::filesystem;
+
+// A fresh hidden name in the folder of `destination`, so that renaming an item
+// from it onto `destination` is atomic. The name is not reserved: create it
+// exclusively (O_EXCL, mkdir) and treat "exists" as a failure.
+fs::path temporarySibling(const fs::path& destination);
+
+// A file written under a temporary name beside its destination and published by
+// renaming it into place. Unless commit() succeeds the temporary file is
+// removed, so a failed write never leaves a partial destination or a stray file.
+class StagedFile {
+public:
+    // Creates the temporary file exclusively, with default permissions
+    // (0666 less the umask), and opens it for writing.
+    static std::optional<StagedFile> create(const fs::path& destination);
+
+    StagedFile(StagedFile&& other) noexcept;
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+    StagedFile& operator=(StagedFile&&) = delete;
+    ~StagedFile();  // removes the temporary file unless it was published
+
+    int descriptor() const { return fd; }  // open for writing until commit()
+    const fs::path& path() const { return temporary; }
+
+    bool write(std::string_view bytes);  // all of it, or false
+
+    // Closes the file and renames it onto the destination. Not synced to disk:
+    // this guards against failures and killed processes, not power loss.
+    bool commit();
+
+private:
+    StagedFile(int fd, fs::path temporary, fs::path destination);
+    void discard();
+
+    int fd = -1;
+    fs::path temporary;
+    fs::path destination;
+};
+
+}  // namespace packager

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <filesystem>
+
+namespace packager::image {
+
+namespace fs = std::filesystem;
+
+// The first page of `from` (any format openFirstPage() reads) written to `to`
+// through a temporary file beside it, renamed into place only once complete:
+// a failure leaves no file at `to`, or the old one untouched.
+
+// Baseline JPEG at `quality` (1..100). What viewers expect of a JPEG: CMYK is
+// turned into sRGB through its profile (or a generic CMYK profile), other
+// colour spaces into sRGB, 16 bits into 8, and alpha is flattened onto white.
+// The ICC profile is kept whenever it still describes the pixels (the sRGB
+// profile replaces a CMYK one); resolution and XMP/IPTC are kept.
+bool writeJpeg(const fs::path& from, const fs::path& to, int quality);
+
+// PNG keeping alpha, 16 bits, the ICC profile and resolution. CMYK and other
+// colour spaces PNG cannot hold are turned into sRGB as for JPEG.
+bool writePng(const fs::path& from, const fs::path& to);
+
+}  // namespace packager::image
