@@ -1,8 +1,112 @@
 #include "epub/epub_run.h"
 
+#include <algorithm>
+#include <cctype>
+#include <system_error>
+
+#include "common/file/file_io.h"
+#include "common/file/file_utility.h"
+#include "common/platform/platform.h"
+#include "epub/epub_package_run.h"
+#include "epub/epub_packager.h"
+
 namespace packager {
 
-// Placeholder until the ePub packager lands.
-std::uint32_t createEPubPackage(const std::string&, const std::string&, const EpubOptions&) { return 0; }
+namespace {
+
+constexpr std::uint32_t kDestinationNotWritable = EBOOKPACKAGER_DESTINATION_NOT_WRITABLE;
+constexpr std::uint32_t kMediaTypesMissing = EBOOKPACKAGER_MEDIA_TYPES_MISSING;
+constexpr std::uint32_t kSourceNotFolder = EBOOKPACKAGER_SOURCE_NOT_FOLDER;
+constexpr std::uint32_t kTemplatesMissing = EBOOKPACKAGER_TEMPLATES_MISSING;
+constexpr std::uint32_t kCannotInitialize = EBOOKPACKAGER_CANNOT_INITIALIZE;
+constexpr std::uint32_t kReflowFolderMissing = EBOOKPACKAGER_REFLOW_FOLDER_MISSING;
+constexpr std::uint32_t kReflowFilesMissing = EBOOKPACKAGER_REFLOW_FILES_MISSING;
+
+constexpr std::string_view kProbeName = "dummyfolder";
+
+std::string lowerCased(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// The destination with ".epub" appended unless the part after the last dot of
+// its last component is exactly "epub" ("out/" becomes "out/.epub").
+std::string withEpubExtension(std::string destination) {
+    const std::string name = destination.substr(destination.find_last_of('/') + 1);
+    const std::size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos || name.substr(dot + 1) != "epub") destination += ".epub";
+    return destination;
+}
+
+// Proves the folder writable by making a folder in it and removing it again.
+// Missing parents are created on the way, as the host expects. An item that
+// already carries the probe's name is someone else's and is left alone.
+bool isWritableFolder(const fs::path& folder) {
+    const fs::path base = folder.empty() ? fs::path(".") : folder;
+    if (!EpubPackagerFileUtility::createDirectoryAtPath(base)) return false;
+    fs::path probe = base / kProbeName;
+    if (exists(probe)) probe = base / (std::string(kProbeName) + "-" + EpubPackagerFileUtility::randomFileName());
+    std::error_code error;
+    if (!fs::create_directory(probe, error)) return false;
+    fs::remove(probe, error);
+    return true;
+}
+
+bool hasFlowPage(const fs::path& reflowFolder) {
+    for (const fs::path& entry : listFolder(reflowFolder))
+        if (isFlowPageName(entry.filename().string())) return true;
+    return false;
+}
+
+// Removes the workspace however the run leaves its scope.
+class WorkspaceGuard {
+public:
+    explicit WorkspaceGuard(EpubPackager& packager) : packager(packager) {}
+    WorkspaceGuard(const WorkspaceGuard&) = delete;
+    WorkspaceGuard& operator=(const WorkspaceGuard&) = delete;
+    ~WorkspaceGuard() { packager.deleteComponents(); }
+
+private:
+    EpubPackager& packager;
+};
+
+}  // namespace
+
+std::uint32_t createEPubPackage(const std::string& source, const std::string& destination, const EpubOptions& options) {
+    return createEPubPackage(source, destination, options, platform::bundleFolder());
+}
+
+std::uint32_t createEPubPackage(const std::string& source, const std::string& destination, const EpubOptions& options,
+                                const std::optional<fs::path>& bundle) {
+    if (!bundle) return kCannotInitialize;
+    if (!exists(*bundle / "Resources" / "MediaTypes.xml")) return kMediaTypesMissing;
+    if (!isFolder(*bundle / "Resources" / "Templates")) return kTemplatesMissing;
+
+    // An empty destination names no file at all.
+    if (destination.empty()) return kDestinationNotWritable;
+    const std::string target = withEpubExtension(destination);
+    const fs::path targetPath(target);
+    const std::string destinationFolder = targetPath.parent_path().string();
+    if (lowerCased(source) != lowerCased(target) && !isWritableFolder(destinationFolder))
+        return kDestinationNotWritable;
+
+    if (!isFolder(source)) return kSourceNotFolder;
+    if (!isFolder(fs::path(source) / "OEBPS")) return kReflowFolderMissing;
+    if (!hasFlowPage(fs::path(source) / "OEBPS")) return kReflowFilesMissing;
+
+    EpubPackager packager = EpubPackager::initWithSource(source, destinationFolder);
+    if (std::uint32_t code = packager.initializeComponents(bundle); code != 0) return code;
+    WorkspaceGuard workspace(packager);
+    packager.setDestFileName(targetPath.filename().string());
+
+    packager.createEPubStructure();
+    packager.copyResources(options);
+    packager.createBookCover();
+    packager.createTableOfContents(options.epubVersion);
+    packager.createContentOPF(options);
+    packager.generateEpubFile();
+    return EBOOKPACKAGER_OK;
+}
 
 }  // namespace packager

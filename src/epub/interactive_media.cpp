@@ -1,0 +1,79 @@
+// Points the reflow pages' video and audio elements at the media files that
+// the asset list names for their boxes, copying each file into the book once
+// so that the book is self-contained.
+#include <algorithm>
+#include <cctype>
+
+#include "common/file/file_io.h"
+#include "common/file/file_utility.h"
+#include "epub/epub_packager.h"
+#include "epub/html_parser.h"
+#include "epub/workspace_copy.h"
+
+namespace packager {
+
+namespace {
+
+constexpr std::string_view kMediaFolder = "media";
+
+bool isWebAddress(std::string_view path) {
+    auto startsWith = [path](std::string_view scheme) {
+        return path.size() >= scheme.size() &&
+               std::equal(scheme.begin(), scheme.end(), path.begin(),
+                          [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+    };
+    return startsWith("http://") || startsWith("https://");
+}
+
+// Only a box that some asset can serve may change a page.
+bool hasUsableAsset(const std::vector<Asset>& assets) {
+    return std::any_of(assets.begin(), assets.end(),
+                       [](const Asset& asset) { return !asset.boxID.empty() && !asset.path.empty(); });
+}
+
+}  // namespace
+
+void EpubPackager::updateInteractiveAssetsInFileAtPath(const fs::path& page) {
+    // A page is rewritten only when one of its elements changes, so a page
+    // without media, or without assets to point at, reaches the book byte for
+    // byte as exported, and is not even parsed.
+    if (!hasUsableAsset(pgwAssetList_)) return;
+    const std::optional<std::string> bytes = readFile(page);
+    if (!bytes || (bytes->find("video") == std::string::npos && bytes->find("audio") == std::string::npos)) return;
+
+    std::optional<HTMLParser> parser = HTMLParser::initWithContents(page, *bytes);
+    if (!parser) return;
+    updateHTML(*parser, parser->allVideoBoxIDs(), BoxType::video);
+    updateHTML(*parser, parser->allAudioBoxIDs(), BoxType::audio);
+    if (parser->modified()) parser->saveHTMLAtFileURL(page);
+}
+
+void EpubPackager::updateHTML(HTMLParser& parser, const std::vector<std::string>& boxes, BoxType type) {
+    for (const std::string& box : boxes) {
+        auto asset = std::find_if(pgwAssetList_.begin(), pgwAssetList_.end(),
+                                  [&box](const Asset& candidate) { return candidate.boxID == box; });
+        if (asset == pgwAssetList_.end() || asset->path.empty()) continue;
+        std::string& source = asset->path.front();
+        source = packageMediaFile(source);
+        if (type == BoxType::video) parser.updateVideoTagAttributes({{"source", source}}, box);
+        else parser.updateSourcePath(source, box, type);
+    }
+}
+
+std::string EpubPackager::packageMediaFile(const std::string& path) {
+    if (mediaHrefs.contains(path)) return path;
+    if (auto copied = mediaCopies.find(path); copied != mediaCopies.end()) return copied->second;
+    std::error_code error;
+    if (isWebAddress(path) || !fs::is_regular_file(path, error)) return path;
+
+    const fs::path folder = oebpsDir() / kMediaFolder;
+    if (!EpubPackagerFileUtility::createDirectoryAtPath(folder)) return path;
+    const std::string name = EpubPackagerFileUtility::randomFileName() + fs::path(path).extension().string();
+    if (!placeFile(path, folder / name)) return path;
+    const std::string href = std::string(kMediaFolder) + "/" + name;
+    mediaCopies.emplace(path, href);
+    mediaHrefs.insert(href);
+    return href;
+}
+
+}  // namespace packager

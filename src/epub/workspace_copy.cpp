@@ -1,0 +1,64 @@
+#include "epub/workspace_copy.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <system_error>
+
+#include "common/file/file_io.h"
+
+namespace packager {
+
+namespace {
+
+bool cloneFile(const fs::path& from, const fs::path& to) {
+    int source = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (source < 0) return false;
+    int target = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (target < 0) {
+        ::close(source);
+        return false;
+    }
+    bool cloned = ::ioctl(target, FICLONE, source) == 0;
+    ::close(source);
+    ::close(target);
+    if (!cloned) ::unlink(to.c_str());
+    return cloned;
+}
+
+}  // namespace
+
+bool placeFile(const fs::path& from, const fs::path& to) {
+    std::error_code error;
+    if (!fs::is_regular_file(from, error)) return false;
+    auto link = [&] { return ::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0; };
+    if (link()) return true;
+    if (errno == EEXIST) {
+        fs::remove(to, error);
+        if (link()) return true;
+    }
+    // Across file systems, or where links are refused (another user's file).
+    if (cloneFile(from, to)) return true;
+    return fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
+}
+
+bool placeTree(const fs::path& from, const fs::path& to) {
+    std::error_code error;
+    if (!fs::is_directory(from, error)) return false;
+    fs::create_directories(to, error);
+    bool placed = true;
+    for (const fs::path& relative : walkFolder(from)) {
+        const fs::path source = from / relative;
+        if (fs::is_directory(source, error)) {
+            fs::create_directories(to / relative, error);
+        } else if (!placeFile(source, to / relative)) {
+            placed = false;
+        }
+    }
+    return placed;
+}
+
+}  // namespace packager

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <filesystem>
+
+namespace packager {
+
+namespace fs = std::filesystem;
+
+// Puts a file of the export into the run's workspace as cheaply as the file
+// system allows: a hard link, else a copy-on-write clone, else a byte copy.
+// A link shares the export's file, so every later change to a workspace file
+// must replace it by rename (as writeFileAtomically and Document::save do) and
+// never write into it. An existing item at `to` is replaced.
+bool placeFile(const fs::path& from, const fs::path& to);
+
+// placeFile for every file below `from`, recreating its folders below `to`.
+// Symbolic links are left out. True when every file was placed.
+bool placeTree(const fs::path& from, const fs::path& to);
+
+}  // namespace packager

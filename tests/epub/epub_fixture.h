@@ -1,0 +1,83 @@
+#pragma once
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/archive/archive.h"
+#include "common/xml/xml.h"
+#include "ebookpackager.h"
+#include "epub/epub_package_run.h"
+#include "scratch.h"
+
+namespace packager::testing {
+
+inline EpubOptions epubOptions(std::uint32_t version = 3, std::int16_t fixedLayout = 0, std::uint16_t spreadMode = 0) {
+    EpubOptions options{};
+    options.epubVersion = version;
+    options.fixedLayout = fixedLayout;
+    options.spreadMode = spreadMode;
+    options.pageWidth = 600;
+    options.pageHeight = 800;
+    return options;
+}
+
+// A reflow page whose body holds one div of paragraphs.
+inline std::string page(const std::string& paragraphs, const std::string& head = "") {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE html>\n"
+           "<html xmlns=\"http://www.w3.org/1999/xhtml\">\n<head><title>Page</title>" +
+           head + "</head>\n<body><div class=\"story\">" + paragraphs + "</div></body>\n</html>\n";
+}
+
+// Copies an export folder, fills in its asset list template and, when asked,
+// gives every page a viewport so that it can stand in a fixed-layout book.
+inline fs::path copyExport(const fs::path& from, const fs::path& to, bool viewport = false) {
+    fs::copy(from, to, fs::copy_options::recursive);
+    runCommand("chmod -R u+w " + shellQuote(to));
+    const fs::path templateFile = to / "AssetList.xml.in";
+    if (fs::exists(templateFile)) {
+        std::string text = readText(templateFile);
+        for (std::size_t at; (at = text.find("@EXPORT@")) != std::string::npos;) text.replace(at, 8, to.string());
+        writeText(to / "AssetList.xml", text);
+        fs::remove(templateFile);
+    }
+    if (viewport) {
+        for (const auto& entry : fs::directory_iterator(to / "OEBPS")) {
+            if (entry.path().extension() != ".xhtml") continue;
+            std::string text = readText(entry.path());
+            if (text.find("name=\"viewport\"") != std::string::npos) continue;
+            const std::size_t head = text.find("<head>");
+            if (head == std::string::npos) continue;
+            text.insert(head + 6, "<meta name=\"viewport\" content=\"width=600,height=800\"/>");
+            writeText(entry.path(), text);
+        }
+    }
+    return to;
+}
+
+inline std::uint32_t package(const fs::path& source, const fs::path& destination, const EpubOptions& options) {
+    return createEPubPackage(source.string(), destination.string(), options, bundleDir());
+}
+
+inline std::vector<std::string> entryNames(const fs::path& book) {
+    auto archive = archive::Archive::open(book);
+    return archive ? archive->entryNames() : std::vector<std::string>{};
+}
+
+inline std::string entryText(const fs::path& book, const std::string& name) {
+    auto archive = archive::Archive::open(book);
+    if (!archive) return {};
+    return archive->read(name).value_or("");
+}
+
+// Every item below `folder` with its bytes, to show that a run left it alone.
+inline std::vector<std::pair<std::string, std::string>> snapshot(const fs::path& folder) {
+    std::vector<std::pair<std::string, std::string>> items;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        items.emplace_back(entry.path().string(), entry.is_regular_file() ? readText(entry.path()) : "");
+    std::sort(items.begin(), items.end());
+    return items;
+}
+
+}  // namespace packager::testing

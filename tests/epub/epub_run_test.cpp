@@ -1,0 +1,99 @@
+// The run as the host sees it: the book's name, the workspace, overlapping
+// runs, bad input and failure part way. The checks' codes are the plain-C
+// host's (epub_host.c).
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "common/platform/workspace_lock.h"
+#include "epub_fixture.h"
+
+namespace packager::testing {
+namespace {
+
+class EpubRunTest : public ScratchTest {
+protected:
+    void SetUp() override {
+        ScratchTest::SetUp();
+        source = scratch / "export";
+        writeText(source / "OEBPS" / "Flow_0.xhtml", page("<p>One</p>"));
+    }
+
+    fs::path source;
+};
+
+TEST_F(EpubRunTest, NamesTheBookAndKeepsForeignItems) {
+    const fs::path out = scratch / "deep" / "out";
+    writeText(out / "dummyfolder" / "keep.txt", "not the packager's");
+    writeText(out / "Book.epub", "an older book");
+    for (const auto& [asked, written] : std::vector<std::pair<std::string, std::string>>{
+             {"Book", "Book.epub"}, {"Other.epub", "Other.epub"}, {"Caps.EPUB", "Caps.EPUB.epub"}}) {
+        EXPECT_EQ(package(source, out / asked, epubOptions()), 0u) << asked;
+        EXPECT_EQ(entryNames(out / written).front(), "mimetype") << written;
+    }
+    EXPECT_EQ(readText(out / "dummyfolder" / "keep.txt"), "not the packager's");
+    EXPECT_FALSE(fs::exists(tmp / "TavrinEpubTemp"));
+    // Checks the plain-C host cannot reach: no bundle, and an empty destination.
+    EXPECT_EQ(createEPubPackage(source.string(), (out / "B").string(), epubOptions(), std::nullopt), 8u);
+    EXPECT_EQ(package(source, "", epubOptions()), 1u);
+
+    // A folder carrying the book's name receives the book inside it.
+    fs::create_directories(out / "Shelf.epub");
+    EXPECT_EQ(package(source, out / "Shelf.epub", epubOptions()), 0u);
+    EXPECT_TRUE(fs::is_regular_file(out / "Shelf.epub" / "Shelf.epub"));
+}
+
+TEST_F(EpubRunTest, BadInputIsPackagedAsExportedAndSourceIsLeftAlone) {
+    const std::string broken = page("<p><video id=\"box1\"></p>");
+    writeText(source / "OEBPS" / "Flow_1.xhtml", broken);
+    writeText(source / "OEBPS" / "Metadata.xml", "<Metadata><Edition Name=\"x\">");
+    writeText(source / "OEBPS" / "toc.ncx", "<ncx");
+    writeText(source / "AssetList.xml", "<AssetList><Asset ID=\"box1\"><Path>");
+    const auto before = snapshot(source);
+
+    ASSERT_EQ(package(source, scratch / "Book", epubOptions()), 0u);
+    EXPECT_EQ(entryText(scratch / "Book.epub", "OEBPS/Flow_1.xhtml"), broken);
+    EXPECT_EQ(entryText(scratch / "Book.epub", "OEBPS/toc.ncx"), "<ncx");
+    EXPECT_NE(entryText(scratch / "Book.epub", "OEBPS/content.opf").find("ePub made using Pagewell"), std::string::npos);
+    EXPECT_EQ(snapshot(source), before);
+}
+
+TEST_F(EpubRunTest, OverlappingRunWaitsForTheWorkspace) {
+    auto held = platform::WorkspaceLock::acquire(tmp / "TavrinEpubTemp.lock");
+    ASSERT_TRUE(held);
+    fs::create_directories(tmp / "TavrinEpubTemp" / "busy");
+    std::uint32_t code = 99;
+    std::thread second([&] { code = package(source, scratch / "Book", epubOptions()); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(fs::exists(tmp / "TavrinEpubTemp" / "busy"));  // the first run's workspace is intact
+    held.reset();
+    second.join();
+    EXPECT_EQ(code, 0u);
+    EXPECT_TRUE(fs::exists(scratch / "Book.epub"));
+}
+
+TEST_F(EpubRunTest, FullDiskLeavesNoPartialBook) {
+    const fs::path sierra = copyExport(corpusDir() / "export" / "sierra", scratch / "sierra");
+    fs::create_directories(scratch / "out");
+    // A file-size limit stands in for a full disk: writes past 256 KiB fail.
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{256 * 1024, 256 * 1024};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        _exit(static_cast<int>(package(sierra, scratch / "out" / "Book", epubOptions())));
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_TRUE(fs::is_empty(scratch / "out")) << "a partial book or temporary file was left";
+    EXPECT_FALSE(fs::exists(tmp / "TavrinEpubTemp"));
+}
+
+}  // namespace
+}  // namespace packager::testing
