@@ -1,0 +1,65 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace packager {
+
+namespace fs = std::filesystem;
+
+// Updates one XPS package in place: its TIFF images are recompressed (to JPEG,
+// or to PNG when any of them has alpha) with every reference renamed, the
+// files handed in are added under their entry names, and the registered
+// extensions are declared in an interleaved [Content_Types].xml.
+//
+// Files are staged below <user temp folder>/BlioTemp/xpsTemp, which mirrors
+// the archive's entry names; the caller owns that workspace. The archive on
+// disk is changed by one atomic commit: until compressXps() succeeds it is the
+// original, byte for byte.
+class XpsUtility {
+public:
+    // Nothing is read or written yet; `compressionLevel` is the JPEG quality
+    // (0..1) of converted images.
+    static XpsUtility initWithXpsFile(const fs::path& xpsFile, float compressionLevel);
+
+    // Copies `source` into the staging tree as `entryName` (folders created as
+    // needed) and records it, unless the listing step has already seen an
+    // entry of that name. A failed copy is still recorded.
+    void addFile(const fs::path& source, const std::string& entryName);
+
+    // Declares `extension` when it is one of the default file types and not
+    // yet registered; anything else is ignored.
+    void registerFileType(const std::string& extension);
+
+    // Runs the whole update. True when the updated package reached the disk;
+    // false leaves the file exactly as it was.
+    bool compressXps();
+
+    const fs::path& xpsFile() const { return xpsFile_; }
+    float compressionLevel() const { return compressionLevel_; }
+    const fs::path& tempDir() const { return tempDir_; }
+    fs::path stagingDir() const { return tempDir_ / "BlioTemp" / "xpsTemp"; }
+    const std::vector<std::string>& zipEntries() const { return zipEntries_; }
+    const std::map<std::string, std::string>& defaultFileTypeList() const { return defaultFileTypeList_; }
+    const std::map<std::string, std::string>& registeredFileTypes() const { return registeredFileTypes_; }
+    const std::map<std::string, std::string>& packageParts() const { return packageParts_; }
+    const std::map<std::string, std::string>& imagesConverted() const { return imagesConverted_; }
+    bool someImageHasAlpha() const { return someImageHasAlpha_; }
+
+private:
+    XpsUtility() = default;
+
+    fs::path xpsFile_;
+    float compressionLevel_ = 0;
+    fs::path tempDir_;
+    std::vector<std::string> zipEntries_;
+    std::map<std::string, std::string> defaultFileTypeList_;
+    std::map<std::string, std::string> registeredFileTypes_;
+    std::map<std::string, std::string> packageParts_;  // source path -> entry name
+    std::map<std::string, std::string> imagesConverted_;
+    bool someImageHasAlpha_ = false;
+};
+
+}  // namespace packager
