@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <system_error>
 
 #include "common/file/file_io.h"
 #include "common/file/file_utility.h"
@@ -22,8 +21,6 @@ constexpr std::uint32_t kCannotInitialize = EBOOKPACKAGER_CANNOT_INITIALIZE;
 constexpr std::uint32_t kReflowFolderMissing = EBOOKPACKAGER_REFLOW_FOLDER_MISSING;
 constexpr std::uint32_t kReflowFilesMissing = EBOOKPACKAGER_REFLOW_FILES_MISSING;
 
-constexpr std::string_view kProbeName = "dummyfolder";
-
 std::string lowerCased(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -39,18 +36,11 @@ std::string withEpubExtension(std::string destination) {
     return destination;
 }
 
-// Proves the folder writable by making a folder in it and removing it again.
-// Missing parents are created on the way, as the host expects. An item that
-// already carries the probe's name is someone else's and is left alone.
+// Missing parents of the destination folder are created on the way, as the
+// host expects.
 bool isWritableFolder(const fs::path& folder) {
     const fs::path base = folder.empty() ? fs::path(".") : folder;
-    if (!EpubPackagerFileUtility::createDirectoryAtPath(base)) return false;
-    fs::path probe = base / kProbeName;
-    if (exists(probe)) probe = base / (std::string(kProbeName) + "-" + EpubPackagerFileUtility::randomFileName());
-    std::error_code error;
-    if (!fs::create_directory(probe, error)) return false;
-    fs::remove(probe, error);
-    return true;
+    return EpubPackagerFileUtility::createDirectoryAtPath(base) && canCreateFilesIn(base);
 }
 
 bool hasFlowPage(const fs::path& reflowFolder) {
