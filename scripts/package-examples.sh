@@ -1,7 +1,8 @@
 #!/bin/sh
-# Packages the sample export examples/epub-book as EPUB 3 and as EPUB 2 into
-# build/examples/, after setting up and building. The asset list names
-# absolute paths, so it is generated into a copy of the export at run time.
+# Packages the sample export examples/epub-book as EPUB 3 and as EPUB 2, and
+# examples/blio-book as a Blio package, into build/examples/, after setting up
+# and building. The asset lists name absolute paths, so each is generated into
+# a copy of its export at run time; the Blio run also changes its source.
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -20,3 +21,11 @@ rm "$export_copy/AssetList.xml.in"
 
 "$build/ebookpack" epub "$export_copy" "$out/epub-book-epub3.epub" --epub-version 3
 "$build/ebookpack" epub "$export_copy" "$out/epub-book-epub2.epub" --epub-version 2
+
+blio_copy=$out/blio-book
+rm -rf "$blio_copy"
+cp -R "$root/examples/blio-book" "$blio_copy"
+sed "s|@EXPORT@|$blio_copy|g" "$blio_copy/AssetList.xml.in" >"$blio_copy/AssetList.xml"
+rm "$blio_copy/AssetList.xml.in"
+
+"$build/ebookpack" blio "$blio_copy" "$out/blio-book.xps"

@@ -1,0 +1,184 @@
+#include <map>
+
+#include "blio/asset_list.h"
+#include "blio/lower_cased.h"
+#include "blio/viewer_pages.h"
+#include "common/file/file_io.h"
+#include "common/file/file_utility.h"
+#include "common/image/image_utility.h"
+
+namespace packager {
+
+namespace {
+
+using Files = EpubPackagerFileUtility;
+
+// The extension without its dot, as written ("" when there is none).
+std::string extensionOf(const fs::path& file) {
+    const std::string extension = file.extension().string();
+    return extension.empty() ? extension : extension.substr(1);
+}
+
+// What one collectAssets call keeps across assets.
+class Collector {
+public:
+    explicit Collector(AssetList& list)
+        : list(list), content(list.enhancedContentDir()), slideshowTemplate(content / kSlideshowTemplate),
+          htmlTemplate(content / kHtmlTemplate) {}
+
+    void collect(const Asset& asset);
+    void removeUnused() const;
+
+private:
+    static constexpr std::string_view kSlideshowTemplate = "OverlayAssets/Slideshow/SlideViewer.html";
+    static constexpr std::string_view kHtmlTemplate = "OverlayAssets/Html/HtmlViewer.html";
+
+    const std::string& keyFor(const std::string& path);
+    void video(const Asset& asset, const std::string& key);
+    void slideshowFolder(const Asset& asset, const fs::path& folder, const std::string& key);
+    void slideshowFile(const Asset& asset, const fs::path& file, const std::string& key);
+    void webPage(const Asset& asset, const std::string& address, const std::string& key);
+    void embeddedPage(const Asset& asset, const fs::path& file, const std::string& key);
+
+    AssetList& list;
+    const fs::path content;  // the enhanced-content folder
+    const fs::path slideshowTemplate;
+    const fs::path htmlTemplate;
+
+    std::map<std::string, std::string> keys;  // first path -> asset key
+    bool videoMade = false;
+    bool slideshowMade = false;
+    bool webPageMade = false;
+    bool embeddedPageMade = false;
+};
+
+// Assets that share a file share its copy and its viewer page.
+const std::string& Collector::keyFor(const std::string& path) {
+    auto [entry, added] = keys.try_emplace(path);
+    if (added) entry->second = Files::randomFileName();
+    return entry->second;
+}
+
+void Collector::collect(const Asset& asset) {
+    if (asset.path.empty()) return;
+    const std::string& first = asset.path.front();
+    const std::string key = keyFor(first);
+    const std::string kind = lowerCased(asset.type);
+    if (kind == "video") {
+        video(asset, key);
+    } else if (kind == "slideshow") {
+        if (isFolder(first)) slideshowFolder(asset, first, key);
+        else if (exists(first)) slideshowFile(asset, first, key);
+    } else if (kind == "url") {
+        webPage(asset, first, key);
+    } else if (kind == "embedded html") {
+        embeddedPage(asset, first, key);
+    }
+}
+
+void Collector::video(const Asset& asset, const std::string& key) {
+    const std::string folder = "VideoAssets/" + key;
+    const std::string videoPath = folder + "/" + key + "." + extensionOf(asset.path.front());
+    if (!exists(content / videoPath)) Files::copy(asset.path.front(), content / videoPath);
+    // A description would send the reader to a file the package lacks.
+    if (!exists(content / videoPath)) return;
+
+    std::string coverPath;
+    if (!asset.previewImage.empty()) {
+        const std::string name = fs::path(asset.previewImage).filename().string();
+        // The folder exists now, so the image keeps its own name inside it.
+        if (Files::copy(asset.previewImage, content / folder)) coverPath = folder + "/" + name;
+    }
+    list.mapVideoToBlio(asset, videoPath, coverPath);
+    videoMade = true;
+}
+
+void Collector::slideshowFolder(const Asset& asset, const fs::path& folder, const std::string& key) {
+    std::vector<fs::path> images;
+    for (const fs::path& entry : listFolder(folder))
+        if (EpubPackagerImageUtility::isImageFile(entry)) images.push_back(entry);
+    if (images.empty()) return;
+
+    const std::string page = "OverlayAssets/Slideshow/" + key + ".html";
+    if (!exists(content / page)) {
+        const fs::path imageFolder = content / "OverlayAssets/Slideshow" / key;
+        // Fresh names keep odd characters of the export's file names out of
+        // the page and the archive.
+        for (const fs::path& image : images)
+            Files::copy(image, imageFolder / (Files::randomFileName() + "." + extensionOf(image)));
+        std::string fragments;
+        for (const fs::path& copied : listFolder(imageFolder))
+            fragments += slideshowImageFragment(key, copied.filename().string());
+        makeViewerPage(slideshowTemplate, content / page, kImageNamesPlaceholder, fragments);
+    }
+    list.mapAssetToBlio(asset, page);
+    slideshowMade = true;
+}
+
+// Only the first path of an asset is used, so the page is complete with it:
+// the placeholder is always filled, with nothing when the file is no image.
+void Collector::slideshowFile(const Asset& asset, const fs::path& file, const std::string& key) {
+    const std::string page = "OverlayAssets/Slideshow/" + key + ".html";
+    list.mapAssetToBlio(asset, page);
+    slideshowMade = true;
+    if (exists(content / page)) return;  // made by an earlier asset of the same file
+
+    std::string fragments;
+    if (EpubPackagerImageUtility::isImageFile(file)) {
+        const std::string name = key + "." + extensionOf(file);
+        if (Files::copy(file, content / "OverlayAssets/Slideshow" / key / name))
+            fragments = slideshowImageFragment(key, name);
+    }
+    makeViewerPage(slideshowTemplate, content / page, kImageNamesPlaceholder, fragments);
+}
+
+void Collector::webPage(const Asset& asset, const std::string& address, const std::string& key) {
+    const std::string page = "OverlayAssets/Html/" + key + ".html";
+    if (!exists(content / page))
+        makeViewerPage(htmlTemplate, content / page, kUrlPlaceholder, addressAttributeValue(address));
+    list.mapAssetToBlio(asset, page);
+    webPageMade = true;
+}
+
+void Collector::embeddedPage(const Asset& asset, const fs::path& file, const std::string& key) {
+    const std::string extension = extensionOf(file);
+    if (extension != "htm" && extension != "html") return;
+
+    const std::string page = "OverlayAssets/Html/" + key + ".html";
+    if (!exists(content / page)) {
+        // The page may need its neighbours (style sheets, images, scripts):
+        // the host then asks for the whole folder, which is copied under the key.
+        const fs::path pageFolder = content / "OverlayAssets/Html" / key;
+        const bool copied = lowerCased(asset.exportParentFolder) == "true"
+                                ? Files::copy(file.parent_path(), pageFolder)
+                                : Files::copy(file, pageFolder);
+        if (!copied) return;
+        makeViewerPage(htmlTemplate, content / page, kUrlPlaceholder,
+                       relativeAddressAttributeValue(key, file.filename().string()));
+    }
+    list.mapAssetToBlio(asset, page);
+    embeddedPageMade = true;
+}
+
+// The templates go once a page was made from them, and a kind no asset used
+// loses its folder; the enhanced content goes altogether when nothing was
+// described.
+void Collector::removeUnused() const {
+    if (!videoMade && !slideshowMade && !webPageMade && !embeddedPageMade) {
+        Files::remove(content);
+        return;
+    }
+    Files::remove(slideshowMade ? slideshowTemplate : slideshowTemplate.parent_path());
+    Files::remove(webPageMade || embeddedPageMade ? htmlTemplate : htmlTemplate.parent_path());
+}
+
+}  // namespace
+
+void AssetList::collectAssets() {
+    if (pgwAssetList().empty()) return;
+    Collector collector(*this);
+    for (const Asset& asset : pgwAssetList()) collector.collect(asset);
+    collector.removeUnused();
+}
+
+}  // namespace packager

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/assets/asset.h"
+#include "common/platform/workspace_lock.h"
+
+namespace packager {
+
+namespace fs = std::filesystem;
+
+// One Blio run: the paths and assets every step reads, and the steps that turn
+// the assets into enhanced content and put it into the XPS package. Working
+// steps report nothing; whatever fails is left out of the package. Destroying
+// the object never deletes files: the workspace goes with deleteComponents()
+// or tearDownBlioTempDir().
+class AssetList {
+public:
+    // No source or destination; the workspace base is the user's temporary
+    // folder (empty when there is none, which setup then refuses).
+    AssetList();
+    // Paths are standardised.
+    static AssetList initWithSource(const std::string& source, const std::string& destination);
+
+    AssetList(AssetList&&) = default;
+    AssetList& operator=(AssetList&&) = delete;
+    ~AssetList() = default;
+
+    // Takes the resources of the bundle folder (the loaded library's when not
+    // given): 8 without one, 7 without templates, else setupBlioTempDir().
+    std::uint32_t initializeComponents();
+    std::uint32_t initializeComponents(const std::optional<fs::path>& bundle);
+    // Waits for other runs of the user, then rebuilds "BlioTemp" with its
+    // staging tree and the copy of the viewer templates: 0, 9 or 10.
+    std::uint32_t setupBlioTempDir();
+
+    // Appends the assets of the file when it is a file; a list that does not
+    // parse adds nothing.
+    void readXml(const fs::path& assetListFile);
+
+    // Copies each asset's files into the enhanced-content folder, makes its
+    // viewer page and describes it; then removes the templates no asset used.
+    void collectAssets();
+    // Add one description to OverlayContent.xml or VideoContent.xml in the
+    // workspace; paths are relative to the enhanced-content folder.
+    void mapAssetToBlio(const Asset& asset, const std::string& assetPath);
+    void mapVideoToBlio(const Asset& asset, const std::string& assetPath, const std::string& previewImage);
+
+    // Stages the export's KNFB files and the enhanced content into the XPS
+    // file, updates it in place and copies it to the destination. True when
+    // the updated package is at the destination; false leaves the source XPS
+    // as it was and writes nothing at the destination.
+    bool embedDataInBlioPackage(const fs::path& xpsFile);
+
+    void deleteComponents();  // cleanup(), then tearDownBlioTempDir()
+    // When the package was written into the export folder itself, removes every
+    // other direct entry of it except the package's "_Assets" folder. Nothing
+    // happens unless the package is there.
+    void cleanup();
+    // Removes the workspace and lets the next run in; nothing when this object
+    // never made the workspace.
+    void tearDownBlioTempDir();
+
+    const std::vector<Asset>& pgwAssetList() const { return pgwAssetList_; }
+    std::size_t entries() const { return pgwAssetList_.size(); }
+    const fs::path& appDir() const { return appDir_; }
+    const fs::path& sourceDir() const { return sourceDir_; }
+    const fs::path& destDir() const { return destDir_; }
+    const std::string& destFileName() const { return destFileName_; }
+    void setDestFileName(const std::string& name) { destFileName_ = name; }
+    const fs::path& tempDir() const { return tempDir_; }
+    const fs::path& templatesDir() const { return templatesDir_; }
+
+    // Places inside the workspace.
+    fs::path blioTempDir() const { return tempDir_ / "BlioTemp"; }
+    fs::path stagingDir() const { return blioTempDir() / "xpsTemp"; }
+    fs::path knfbDir() const { return stagingDir() / "Documents" / "1" / "Other" / "KNFB"; }
+    fs::path enhancedContentDir() const { return knfbDir() / "EnhancedContent"; }
+
+private:
+    std::vector<Asset> pgwAssetList_;
+    fs::path appDir_;
+    fs::path sourceDir_;
+    fs::path destDir_;
+    std::string destFileName_;
+    fs::path tempDir_;
+    fs::path templatesDir_;
+
+    std::optional<platform::WorkspaceLock> workspaceLock;
+};
+
+}  // namespace packager

@@ -1,0 +1,39 @@
+
+#include <algorithm>
+
+#include "blio/asset_list.h"
+#include "blio/lower_cased.h"
+#include "common/file/file_io.h"
+#include "common/file/file_utility.h"
+
+namespace packager {
+
+namespace {
+
+// True when `inner` is `outer` or lies below it, compared by name.
+bool isWithin(const fs::path& inner, const fs::path& outer) {
+    auto [outerEnd, innerAt] = std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end());
+    return outerEnd == outer.end();
+}
+
+}  // namespace
+
+void AssetList::cleanup() {
+    if (destFileName_.empty() || lowerCased(sourceDir_.string()) != lowerCased(destDir_.string())) return;
+    // Without the package the export is all the user has.
+    const fs::path package = destDir_ / destFileName_;
+    if (!exists(package) || isFolder(package)) return;
+
+    const std::string keptPackage = lowerCased(destFileName_);
+    const std::string keptAssets = lowerCased(fs::path(destFileName_).stem().string() + "_Assets");
+    for (const fs::path& entry : listFolder(destDir_)) {
+        const std::string name = lowerCased(entry.filename().string());
+        if (name == keptPackage || name == keptAssets) continue;
+        // A temporary folder set inside the export holds this run's workspace.
+        if (isWithin(tempDir_, entry)) continue;
+        // Removes a link itself, never what it points to.
+        EpubPackagerFileUtility::remove(entry);
+    }
+}
+
+}  // namespace packager

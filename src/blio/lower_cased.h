@@ -1,0 +1,16 @@
+#pragma once
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+namespace packager {
+
+// ASCII lower case: kind names, flags and paths are compared this way.
+inline std::string lowerCased(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+}  // namespace packager

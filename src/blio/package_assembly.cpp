@@ -1,0 +1,110 @@
+#include <charconv>
+
+#include "blio/asset_list.h"
+#include "blio/lower_cased.h"
+#include "blio/page_number_map.h"
+#include "common/file/file_io.h"
+#include "common/file/file_utility.h"
+#include "common/image/image_utility.h"
+#include "xps/xps_utility.h"
+
+namespace packager {
+
+namespace {
+
+using Files = EpubPackagerFileUtility;
+
+// JPEG quality of the images made from the XPS file's TIFF images.
+constexpr float kImageCompressionLevel = 0.7f;
+constexpr double kDefaultSpineDepth = 1.0;
+constexpr std::string_view kSpineDepthPlaceholder = "#SPINEDEPTH#";
+
+constexpr std::string_view kKnfbEntry = "Documents/1/Other/KNFB/";
+constexpr std::string_view kThumbnailEntry = "Documents/1/Metadata/";
+// Always declared, for the KNFB files, art and thumbnails.
+constexpr std::string_view kFixedFileTypes[] = {"xml", "jpg", "jpeg", "png"};
+
+// The shortest text that reads back as the same number: 1 for 1.0, 0.25 for 0.25.
+std::string shortestText(double number) {
+    char digits[32];
+    auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    return std::string(digits, end);
+}
+
+// The spine's thickness as the reader expects it, from the spine art when the
+// export has some.
+void fillInSpineDepth(const fs::path& sourceDir) {
+    const fs::path metadata = sourceDir / "Metadata.xml";
+    if (!exists(metadata)) return;
+    const fs::path spineArt = sourceDir / "SpineArt.jpg";
+    const double depth = exists(spineArt) ? EpubPackagerImageUtility::getImageWidth(spineArt) : kDefaultSpineDepth;
+    Files::replaceInFile(metadata, kSpineDepthPlaceholder, shortestText(depth));
+}
+
+void addIfPresent(XpsUtility& xps, const fs::path& file, const std::string& entryName) {
+    if (exists(file) && !isFolder(file)) xps.addFile(file, entryName);
+}
+
+void addFlow(XpsUtility& xps, const fs::path& flow) {
+    if (!isFolder(flow)) return;
+    for (const fs::path& relative : walkFolder(flow)) {
+        const fs::path file = flow / relative;
+        if (!isFolder(file)) xps.addFile(file, std::string(kKnfbEntry) + "Flow/" + relative.generic_string());
+    }
+}
+
+void registerEnhancedContentTypes(XpsUtility& xps, const fs::path& enhancedContent) {
+    if (!isFolder(enhancedContent)) return;
+    for (const fs::path& relative : walkFolder(enhancedContent)) {
+        const std::string extension = relative.extension().string();
+        if (!extension.empty() && !isFolder(enhancedContent / relative)) xps.registerFileType(extension.substr(1));
+    }
+}
+
+// Stages the page thumbnails and answers how many there are.
+std::size_t addThumbnails(XpsUtility& xps, const fs::path& thumbnails) {
+    std::size_t count = 0;
+    for (const fs::path& entry : listFolder(thumbnails)) {
+        if (!EpubPackagerImageUtility::isImageFile(entry)) continue;
+        xps.addFile(entry, std::string(kThumbnailEntry) + entry.filename().string());
+        ++count;
+    }
+    return count;
+}
+
+}  // namespace
+
+bool AssetList::embedDataInBlioPackage(const fs::path& xpsFile) {
+    XpsUtility xps = XpsUtility::initWithXpsFile(xpsFile, kImageCompressionLevel);
+    Files::createDirectoryAtPath(knfbDir());
+
+    fillInSpineDepth(sourceDir_);
+    const std::string knfb(kKnfbEntry);
+    addIfPresent(xps, sourceDir_ / "TableOfContents.xml", knfb + "TableOfContents.xml");
+    addIfPresent(xps, sourceDir_ / "Metadata.xml", knfb + "Metadata.xml");
+    addIfPresent(xps, blioTempDir() / "OverlayContent.xml", knfb + "EnhancedContent/OverlayContent.xml");
+    addIfPresent(xps, blioTempDir() / "VideoContent.xml", knfb + "EnhancedContent/VideoContent.xml");
+    addFlow(xps, sourceDir_ / "Flow");
+    registerEnhancedContentTypes(xps, enhancedContentDir());
+    for (std::string_view art : {"CoverArt.jpg", "BackArt.jpg", "SpineArt.jpg"})
+        addIfPresent(xps, sourceDir_ / art, knfb + std::string(art));
+
+    const fs::path thumbnails = sourceDir_ / "Thumbnails";
+    if (isFolder(thumbnails)) {
+        Files::createDirectoryAtPath(stagingDir() / kThumbnailEntry);
+        const fs::path pageNumbers = blioTempDir() / "PageNumbers.xml";
+        if (const std::size_t pages = addThumbnails(xps, thumbnails); pages > 0) {
+            Files::remove(pageNumbers);
+            if (writePageNumberMap(pageNumbers, pages)) xps.addFile(pageNumbers, knfb + "PageNumbers.xml");
+        }
+    }
+    for (std::string_view type : kFixedFileTypes) xps.registerFileType(std::string(type));
+
+    // An XPS file that was not updated is not the package asked for.
+    if (!xps.compressXps()) return false;
+    const fs::path destination = destDir_ / destFileName_;
+    if (lowerCased(xpsFile.string()) == lowerCased(destination.string())) return true;
+    return copyFileAtomically(xpsFile, destination);
+}
+
+}  // namespace packager
