@@ -4,7 +4,7 @@
 #include <cctype>
 
 #include "common/file/file_io.h"
-#include "common/file/file_utility.h"
+#include "common/file/writable_folder.h"
 #include "common/platform/platform.h"
 #include "epub/epub_package_run.h"
 #include "epub/epub_packager.h"
@@ -34,13 +34,6 @@ std::string withEpubExtension(std::string destination) {
     const std::size_t dot = name.find_last_of('.');
     if (dot == std::string::npos || name.substr(dot + 1) != "epub") destination += ".epub";
     return destination;
-}
-
-// Missing parents of the destination folder are created on the way, as the
-// host expects.
-bool isWritableFolder(const fs::path& folder) {
-    const fs::path base = folder.empty() ? fs::path(".") : folder;
-    return EpubPackagerFileUtility::createDirectoryAtPath(base) && canCreateFilesIn(base);
 }
 
 bool hasFlowPage(const fs::path& reflowFolder) {

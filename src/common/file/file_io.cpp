@@ -163,18 +163,6 @@ bool isFolder(const fs::path& path) {
     return fs::is_directory(path, error);
 }
 
-bool canCreateFilesIn(const fs::path& folder) {
-    Descriptor unnamed(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
-    if (unnamed.get() >= 0) return true;
-    // Kernels without unnamed files answer EISDIR, file systems without them
-    // EOPNOTSUPP; anything else is a real refusal.
-    if (errno != EISDIR && errno != EOPNOTSUPP) return false;
-    const fs::path probe = temporarySibling(folder / "probe");
-    if (::mkdir(probe.c_str(), 0700) != 0) return false;
-    ::rmdir(probe.c_str());
-    return true;
-}
-
 bool Exists::operator()(const fs::path& path) const {
     std::error_code error;
     return fs::exists(fs::symlink_status(path, error));

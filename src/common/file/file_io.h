@@ -53,11 +53,6 @@ fs::path standardizePath(const std::string& path);
 
 bool isFolder(const fs::path& path);  // follows links
 
-// True when files can be created in the existing `folder`. The probe is an
-// unnamed file (a hidden folder where the file system has none), so a process
-// killed mid-probe leaves nothing in a folder that belongs to the user.
-bool canCreateFilesIn(const fs::path& folder);
-
 // True when anything is at `path`, a dangling link included. An object rather
 // than a function: as a function, an unqualified exists(path) would be
 // ambiguous with std::filesystem::exists, which argument-dependent lookup finds
