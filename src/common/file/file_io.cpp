@@ -31,7 +31,6 @@ private:
 };
 
 constexpr std::size_t readChunk = 64 * 1024;
-constexpr int copyAttempts = 16;  // only a clash of temporary names is retried
 
 bool byName(const fs::path& left, const fs::path& right) {
     return left.filename().native() < right.filename().native();
@@ -113,16 +112,22 @@ bool writeFileAtomically(const fs::path& file, std::string_view bytes) {
 }
 
 bool copyFileAtomically(const fs::path& from, const fs::path& to) {
-    for (int attempt = 0; attempt < copyAttempts; ++attempt) {
-        fs::path temporary = temporarySibling(to);
-        std::error_code error;
-        fs::copy_file(from, temporary, fs::copy_options::none, error);
-        if (error == std::errc::file_exists) continue;  // someone else's file: leave it alone
-        if (!error && ::rename(temporary.c_str(), to.c_str()) == 0) return true;
-        ::unlink(temporary.c_str());
-        return false;
+    Descriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info {};
+    if (source.get() < 0 || ::fstat(source.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    std::optional<StagedFile> staged = StagedFile::create(to);
+    if (!staged || ::fchmod(staged->descriptor(), info.st_mode & 07777) != 0) return false;
+    std::string buffer(readChunk, '\0');
+    for (;;) {
+        ssize_t got = ::read(source.get(), buffer.data(), buffer.size());
+        if (got == 0) break;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (!staged->write(std::string_view(buffer.data(), static_cast<std::size_t>(got)))) return false;
     }
-    return false;
+    return staged->commit();
 }
 
 std::vector<fs::path> listFolder(const fs::path& folder) {

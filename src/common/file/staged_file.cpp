@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <string>
 #include <unistd.h>
 #include <utility>
 
@@ -13,6 +14,15 @@ namespace {
 
 constexpr int createAttempts = 16;  // only a name collision is retried
 
+// An unnamed file is published through its /proc link; without /proc it
+// could never be given a name.
+constexpr const char* kDescriptorLinks = "/proc/self/fd/";
+
+int createUnnamed(const fs::path& folder) {
+    if (::access(kDescriptorLinks, X_OK) != 0) return -1;
+    return ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+}
+
 }  // namespace
 
 fs::path temporarySibling(const fs::path& destination) {
@@ -20,6 +30,7 @@ fs::path temporarySibling(const fs::path& destination) {
 }
 
 std::optional<StagedFile> StagedFile::create(const fs::path& destination) {
+    if (int fd = createUnnamed(destination.parent_path()); fd >= 0) return StagedFile(fd, fs::path(), destination);
     for (int attempt = 0; attempt < createAttempts; ++attempt) {
         fs::path temporary = temporarySibling(destination);
         int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -60,8 +71,24 @@ bool StagedFile::write(std::string_view bytes) {
     return true;
 }
 
+bool StagedFile::giveName() {
+    const std::string link = kDescriptorLinks + std::to_string(fd);
+    for (int attempt = 0; attempt < createAttempts; ++attempt) {
+        fs::path name = temporarySibling(destination);
+        if (::linkat(AT_FDCWD, link.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            temporary = std::move(name);
+            return true;
+        }
+        if (errno != EEXIST) return false;
+    }
+    return false;
+}
+
 bool StagedFile::commit() {
-    if (fd < 0 || temporary.empty()) return false;
+    if (fd < 0 || (temporary.empty() && !giveName())) {
+        discard();
+        return false;
+    }
     // close() is where some file systems (NFS) report a failed write.
     bool closed = ::close(std::exchange(fd, -1)) == 0;
     if (closed && ::rename(temporary.c_str(), destination.c_str()) == 0) {

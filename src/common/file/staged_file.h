@@ -13,13 +13,15 @@ namespace fs = std::filesystem;
 // exclusively (O_EXCL, mkdir) and treat "exists" as a failure.
 fs::path temporarySibling(const fs::path& destination);
 
-// A file written under a temporary name beside its destination and published by
-// renaming it into place. Unless commit() succeeds the temporary file is
-// removed, so a failed write never leaves a partial destination or a stray file.
+// A file written beside its destination and published by renaming it into
+// place. It is written as an unnamed file where the system allows, so that a
+// process killed while writing leaves nothing behind; elsewhere under a hidden
+// temporary name, removed unless commit() succeeds. Either way a failed write
+// never leaves a partial destination or a stray file.
 class StagedFile {
 public:
-    // Creates the temporary file exclusively, with default permissions
-    // (0666 less the umask), and opens it for writing.
+    // Creates the file, with default permissions (0666 less the umask), and
+    // opens it for writing.
     static std::optional<StagedFile> create(const fs::path& destination);
 
     StagedFile(StagedFile&& other) noexcept;
@@ -29,16 +31,17 @@ public:
     ~StagedFile();  // removes the temporary file unless it was published
 
     int descriptor() const { return fd; }  // open for writing until commit()
-    const fs::path& path() const { return temporary; }
 
     bool write(std::string_view bytes);  // all of it, or false
 
     // Closes the file and renames it onto the destination. Not synced to disk:
-    // this guards against failures and killed processes, not power loss.
+    // this guards against failures and killed processes, not power loss. An
+    // unnamed file gets its hidden name only for the moment before the rename.
     bool commit();
 
 private:
     StagedFile(int fd, fs::path temporary, fs::path destination);
+    bool giveName();  // links an unnamed file to a hidden temporary name
     void discard();
 
     int fd = -1;
