@@ -1,7 +1,5 @@
 #include "common/archive/archive.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <utility>
 
@@ -11,7 +9,7 @@ namespace packager::archive {
 
 void Archive::Close::operator()(zip* archive) const { zip_discard(archive); }
 
-Archive::Archive(zip* handle, fs::path file) : handle(handle), file(std::move(file)) {}
+Archive::Archive(zip* handle) : handle(handle) {}
 Archive::Archive(Archive&&) noexcept = default;
 Archive& Archive::operator=(Archive&&) noexcept = default;
 Archive::~Archive() = default;
@@ -21,10 +19,15 @@ std::optional<Archive> Archive::open(const fs::path& file) {
     // update is ever empty, so treat it as what it most likely is: damaged.
     std::error_code error;
     if (fs::file_size(file, error) == 0 || error) return std::nullopt;
-    int code = 0;
-    zip* handle = zip_open(file.c_str(), 0, &code);
-    if (handle == nullptr) return std::nullopt;
-    return Archive(handle, file);
+    detail::SourceHandle source = detail::createFileSource(file, true);
+    if (!source) return std::nullopt;
+    zip_error_t failure;
+    zip_error_init(&failure);
+    zip* handle = zip_open_from_source(source.get(), 0, &failure);
+    zip_error_fini(&failure);
+    if (handle == nullptr) return std::nullopt;  // the source is still ours to free
+    source.release();
+    return Archive(handle);
 }
 
 std::vector<std::string> Archive::entryNames() const {
@@ -75,21 +78,13 @@ bool Archive::commit() {
         handle.reset();
         return false;
     }
-    struct stat before {};
-    bool knownMode = ::stat(file.c_str(), &before) == 0;
-    // On failure zip_close() removes its temporary file and leaves the
-    // handle to us.
+    // On failure zip_close() discards its staged file and leaves the handle
+    // to us.
     if (zip_close(handle.get()) != 0) {
         handle.reset();
         return false;
     }
     handle.release();
-    // libzip 1.7 carries the mode over to its temporary file; other versions
-    // may not, and a lost read bit would lock readers out.
-    constexpr mode_t modeBits = 07777;
-    struct stat after {};
-    if (knownMode && ::stat(file.c_str(), &after) == 0 && (after.st_mode & modeBits) != (before.st_mode & modeBits))
-        ::chmod(file.c_str(), before.st_mode & modeBits);
     return true;
 }
 

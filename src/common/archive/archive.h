@@ -25,11 +25,11 @@ struct Entry {
 // written as given; an empty name, a name ending in "/" or a repeated name
 // fails. The file data is streamed, never held in memory.
 //
-// The archive is built as "<archive>.partial-<pid>-<n>" beside `archive` and
-// renamed over it only when complete: on failure `archive` keeps its old
-// content and the temporary file is removed (a killed process may leave one
-// behind). The new file's mode is 0666 less the umask. An empty list gives an
-// empty archive.
+// The archive is built as an unnamed file beside `archive` (a hidden temporary
+// file where the file system has none) and renamed over it only when
+// complete: on failure, or when the process is killed, `archive` keeps its old
+// content and nothing else is left. The new file's mode is 0666 less the
+// umask. An empty list gives an empty archive.
 bool writeStoredArchive(const fs::path& archive, const std::vector<Entry>& entries);
 
 // Zip-style wildcard match, case-sensitive: `*` matches any run of characters
@@ -85,9 +85,9 @@ public:
     // now; it is read again, in chunks, by commit().
     bool addFile(std::string_view name, const fs::path& file);
 
-    // Writes the staged changes to "<file>.XXXXXX" beside the archive and
+    // Writes the staged changes to an unnamed file beside the archive and
     // renames it over the original, so the original is either untouched or
-    // fully updated; a killed process may leave the temporary file behind.
+    // fully updated, and a killed process leaves no temporary file behind.
     // Unchanged entries are copied without recompressing; the file's mode is
     // kept. Fails, leaving the original as it was, when a file to add has
     // become unreadable or when no entry would remain. Success or not, the
@@ -98,9 +98,8 @@ private:
     struct Close {  // discards staged changes; never commits
         void operator()(zip* archive) const;
     };
-    explicit Archive(zip* handle, fs::path file);
+    explicit Archive(zip* handle);
     std::unique_ptr<zip, Close> handle;
-    fs::path file;
 };
 
 }  // namespace packager::archive

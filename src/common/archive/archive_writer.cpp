@@ -1,73 +1,29 @@
 #include "common/archive/archive.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <array>
-#include <atomic>
-#include <cerrno>
-#include <cstdio>
+#include <string_view>
 
 #include "common/archive/libzip_support.h"
+#include "common/file/file_io.h"
 
 namespace packager::archive {
 
 namespace {
 
-// A file created beside its destination that removes itself unless it has
-// been published.
-class StagedFile {
-public:
-    explicit StagedFile(const fs::path& destination) : destination(destination) {
-        static std::atomic<unsigned> counter{0};
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            fs::path candidate = destination;
-            candidate += ".partial-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-            // Created by us with 0666 so the umask decides the final mode;
-            // libzip keeps the mode of the file it replaces.
-            int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd >= 0) {
-                ::close(fd);
-                path = candidate;
-                return;
-            }
-            if (errno != EEXIST) return;
-        }
-    }
-    StagedFile(const StagedFile&) = delete;
-    StagedFile& operator=(const StagedFile&) = delete;
-    ~StagedFile() {
-        if (!path.empty()) ::unlink(path.c_str());
-    }
-
-    bool created() const { return !path.empty(); }
-    const fs::path& name() const { return path; }
-
-    bool publish() {
-        if (std::rename(path.c_str(), destination.c_str()) != 0) return false;
-        path.clear();
-        return true;
-    }
-
-private:
-    fs::path destination;
-    fs::path path;
-};
-
-// libzip deletes an archive left without entries instead of writing one, so
-// the end-of-central-directory record is written directly.
-bool writeEmptyArchive(const fs::path& file) {
-    std::array<char, 22> record{'P', 'K', 5, 6};
-    int fd = ::open(file.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd < 0) return false;
-    bool written = ::write(fd, record.data(), record.size()) == static_cast<ssize_t>(record.size());
-    return ::close(fd) == 0 && written;
-}
+// libzip removes an archive left without entries instead of writing one, so
+// an empty archive is its end-of-central-directory record alone.
+constexpr char kEmptyArchive[22] = {'P', 'K', 5, 6};
 
 bool writeEntries(const fs::path& file, const std::vector<Entry>& entries) {
-    int error = 0;
-    detail::ArchiveHandle archive(zip_open(file.c_str(), ZIP_TRUNCATE, &error));
+    // The source reads as a missing file, so whatever is at `file` now is
+    // neither read nor touched until the finished archive replaces it.
+    detail::SourceHandle source = detail::createFileSource(file, false);
+    if (!source) return false;
+    zip_error_t error;
+    zip_error_init(&error);
+    detail::ArchiveHandle archive(zip_open_from_source(source.get(), ZIP_CREATE | ZIP_TRUNCATE, &error));
+    zip_error_fini(&error);
     if (!archive) return false;
+    source.release();  // the archive owns it now
     for (const Entry& entry : entries) {
         // A trailing "/" would make a folder entry.
         if (entry.name.empty() || entry.name.back() == '/') return false;
@@ -84,10 +40,8 @@ bool writeEntries(const fs::path& file, const std::vector<Entry>& entries) {
 }  // namespace
 
 bool writeStoredArchive(const fs::path& archive, const std::vector<Entry>& entries) {
-    StagedFile staged(archive);
-    if (!staged.created()) return false;
-    bool written = entries.empty() ? writeEmptyArchive(staged.name()) : writeEntries(staged.name(), entries);
-    return written && staged.publish();
+    if (entries.empty()) return writeFileAtomically(archive, std::string_view(kEmptyArchive, sizeof kEmptyArchive));
+    return writeEntries(archive, entries);
 }
 
 }  // namespace packager::archive

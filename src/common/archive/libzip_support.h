@@ -6,6 +6,7 @@
 #include <zip.h>
 
 #include <cstddef>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <span>
@@ -44,5 +45,13 @@ bool streamEntry(zip_t* archive, zip_uint64_t index, const std::function<bool(st
 // that name is replaced in place. Returns false (archive unchanged) when the
 // file cannot be opened for reading now; it is read again during zip_close().
 bool addStoredFile(zip_t* archive, const char* name, const char* file, zip_flags_t flags);
+
+// A source over `file` for zip_open_from_source() that writes a new archive
+// through a StagedFile: zip_close() publishes it by one rename, and a process
+// killed while writing leaves no temporary file behind. With `readExisting`
+// the file is opened now (null when it cannot be) and a rewritten archive
+// keeps its permission bits; without, the source reads as a missing file, for
+// writing a new archive over whatever is there.
+SourceHandle createFileSource(const std::filesystem::path& file, bool readExisting);
 
 }  // namespace packager::archive::detail
