@@ -261,7 +261,7 @@ TEST_F(ArchiveTest, FailedOrAbandonedUpdateLeavesTheFileAsItWas) {
     EXPECT_EQ(contents(scratch), (Names{"book.xps", "in", "tmp"}));
 }
 
-TEST_F(ArchiveTest, KilledCommitLeavesOriginalOrCompleteUpdate) {
+TEST_F(ArchiveTest, KilledCommitLeavesOriginalOrCompleteUpdateAndNothingElse) {
     fs::path copy = scratch / "book.xps";
     fs::copy_file(corpusFile(), copy);
     const std::string before = readText(copy);
@@ -279,6 +279,7 @@ TEST_F(ArchiveTest, KilledCommitLeavesOriginalOrCompleteUpdate) {
         ::usleep(delayMs * 1000);
         ::kill(child, SIGKILL);
         ::waitpid(child, nullptr, 0);
+        EXPECT_EQ(contents(scratch), (Names{"book.xps", "in", "tmp"})) << "after " << delayMs << " ms";
         if (readText(copy) == before) continue;
         auto archive = Archive::open(copy);
         ASSERT_TRUE(archive) << "after " << delayMs << " ms";

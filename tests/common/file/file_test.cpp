@@ -2,9 +2,13 @@
 #include "common/file/file_utility.h"
 #include "scratch.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <set>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace packager {
 namespace {
@@ -67,6 +71,31 @@ TEST_F(FileTest, AtomicWriteLeavesNoTemporaryFiles) {
     EXPECT_FALSE(copyFileAtomically(folder / "missing", folder / "c.txt"));
     EXPECT_TRUE(copyFileAtomically(folder / "a.txt", folder / "c.txt"));
     EXPECT_EQ(namesIn(folder), (std::vector<std::string>{"a.txt", "c.txt", "taken"}));
+}
+
+// The kernel kills a process the moment a write crosses its file-size limit:
+// a deterministic death in the middle of writing.
+TEST_F(FileTest, WriteKilledMidwayLeavesTheOldFileAndNothingElse) {
+    fs::path folder = scratch / "out";
+    writeText(folder / "a.txt", "old");
+    writeText(scratch / "big", std::string(256 << 10, 'x'));
+    for (bool copying : {false, true}) {
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const rlimit noCore{0, 0}, limit{64 << 10, 64 << 10};
+            setrlimit(RLIMIT_CORE, &noCore);
+            setrlimit(RLIMIT_FSIZE, &limit);
+            bool written = copying ? copyFileAtomically(scratch / "big", folder / "a.txt")
+                                   : writeFileAtomically(folder / "a.txt", readText(scratch / "big"));
+            _exit(written ? 0 : 1);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << "copying " << copying;
+        EXPECT_EQ(readText(folder / "a.txt"), "old");
+        EXPECT_EQ(namesIn(folder), std::vector<std::string>{"a.txt"}) << "copying " << copying;
+    }
 }
 
 TEST_F(FileTest, ReadFileRefusesWhatIsNotARegularFile) {
