@@ -3,6 +3,8 @@
 // loads each viewer in a frame, drives it and writes what it saw into its own
 // DOM, which the browser prints. Host names resolve nowhere, so nothing here
 // can reach the network.
+#include <stdlib.h>
+
 #include "blio_fixture.h"
 
 namespace packager::testing {
@@ -41,13 +43,18 @@ protected:
     std::string browse(const std::string& viewer, const std::string& probe) {
         const fs::path page = content / "harness.html";
         writeText(page, harness(viewer, probe));
+        // The browser's sockets live in its temporary folder, whose path must
+        // stay short; the test's own is too deep.
+        char socketFolder[] = "/tmp/blio-chromium-XXXXXX";
+        if (mkdtemp(socketFolder) == nullptr) return "no temporary folder";
         std::string dom;
-        runCommand("timeout 120 chromium --headless --no-sandbox --disable-gpu --no-first-run "
+        runCommand("TMPDIR=" + std::string(socketFolder) + " timeout 120 chromium --headless --no-sandbox --disable-gpu --no-first-run "
                    "--disable-background-networking --disable-component-update --disable-sync "
                    "--user-data-dir=" + shellQuote(scratch / "profile") +
                        " --allow-file-access-from-files --host-resolver-rules='MAP * ~NOTFOUND' "
                        "--virtual-time-budget=10000 --dump-dom " + shellQuote("file://" + page.string()) + " 2>/dev/null",
                    &dom);
+        fs::remove_all(socketFolder);
         const std::size_t start = dom.find("<pre id=\"report\">");
         const std::size_t end = dom.find("</pre>", start);
         if (start == std::string::npos || end == std::string::npos) return dom;
