@@ -117,5 +117,18 @@ TEST_F(BlioRunTest, OverlappingRunWaitsForTheWorkspace) {
     EXPECT_TRUE(fs::exists(scratch / "Book.xps"));
 }
 
+TEST_F(BlioRunTest, CommandLinePrintsThePackageOrTheMessage) {
+    std::string output;
+    EXPECT_EQ(runCommand(shellQuote(cliPath()) + " blio " + shellQuote(source) + " " + shellQuote(scratch / "Book"), &output),
+              0);
+    EXPECT_EQ(output, (scratch / "Book.xps").string() + "\n");
+    EXPECT_TRUE(fs::is_regular_file(scratch / "Book.xps"));
+
+    EXPECT_EQ(runCommand(shellQuote(cliPath()) + " blio " + shellQuote(scratch / "missing") + " " +
+                             shellQuote(scratch / "Other"), &output),
+              5);
+    EXPECT_NE(output.find("Source is not a valid folder"), std::string::npos) << output;
+}
+
 }  // namespace
 }  // namespace packager::testing

@@ -48,11 +48,11 @@ protected:
         char socketFolder[] = "/tmp/blio-chromium-XXXXXX";
         if (mkdtemp(socketFolder) == nullptr) return "no temporary folder";
         std::string dom;
-        runCommand("TMPDIR=" + std::string(socketFolder) + " timeout 120 chromium --headless --no-sandbox --disable-gpu --no-first-run "
+        runCommand("(TMPDIR=" + std::string(socketFolder) + " timeout 120 chromium --headless --no-sandbox --disable-gpu --no-first-run "
                    "--disable-background-networking --disable-component-update --disable-sync "
                    "--user-data-dir=" + shellQuote(scratch / "profile") +
                        " --allow-file-access-from-files --host-resolver-rules='MAP * ~NOTFOUND' "
-                       "--virtual-time-budget=10000 --dump-dom " + shellQuote("file://" + page.string()) + " 2>/dev/null",
+                       "--virtual-time-budget=10000 --dump-dom " + shellQuote("file://" + page.string()) + " 2>/dev/null)",
                    &dom);
         fs::remove_all(socketFolder);
         const std::size_t start = dom.find("<pre id=\"report\">");
