@@ -37,7 +37,8 @@ void AssetList::cleanup() {
         const std::string name = nameOf(entry);
         if (name == keptPackage || name == keptAssets) continue;
         // A temporary folder set inside the export holds this run's workspace.
-        if (isWithin(tempDir_, entry)) continue;
+        std::error_code error;
+        if (isWithin(tempDir_, fs::absolute(entry, error))) continue;
         // Removes a link itself, never what it points to.
         EpubPackagerFileUtility::remove(entry);
     }
