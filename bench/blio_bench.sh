@@ -44,7 +44,7 @@ while [ "$i" -lt "$runs" ]; do
     cp "$work/book.xps" "$work/baseline.xps"
     sync
     start=$(now)
-    "$build/xps_bench" "$work/baseline.xps"
+    "$build/bench/xps_bench" "$work/baseline.xps"
     cp -r "$work/assets" "$work/X"
     elapsed "$start" >>"$work/baseline.times"
     rm -rf "$work/X" "$work/baseline.xps"
