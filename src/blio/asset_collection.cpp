@@ -77,6 +77,7 @@ void Collector::collect(const Asset& asset) {
 }
 
 void Collector::video(const Asset& asset, const std::string& key) {
+    if (isFolder(asset.path.front())) return;  // a folder is no video
     const std::string folder = "VideoAssets/" + key;
     const std::string videoPath = folder + "/" + key + "." + extensionOf(asset.path.front());
     if (!exists(content / videoPath)) Files::copy(asset.path.front(), content / videoPath);

@@ -1,5 +1,6 @@
 
 #include <algorithm>
+#include <system_error>
 
 #include "blio/asset_list.h"
 #include "blio/lower_cased.h"
@@ -20,17 +21,24 @@ bool isWithin(const fs::path& inner, const fs::path& outer) {
 
 void AssetList::cleanup() {
     if (destFileName_.empty() || lowerCased(sourceDir_.string()) != lowerCased(destDir_.string())) return;
-    // Without the package the export is all the user has.
-    const fs::path package = destDir_ / destFileName_;
-    if (!exists(package) || isFolder(package)) return;
-
     const std::string keptPackage = lowerCased(destFileName_);
     const std::string keptAssets = lowerCased(fs::path(destFileName_).stem().string() + "_Assets");
-    for (const fs::path& entry : listFolder(destDir_)) {
-        const std::string name = lowerCased(entry.filename().string());
+    auto nameOf = [](const fs::path& entry) { return lowerCased(entry.filename().string()); };
+
+    const std::vector<fs::path> entries = listFolder(destDir_);
+    // Without the package the export is all the user has.
+    const bool packageThere = std::any_of(entries.begin(), entries.end(), [&](const fs::path& entry) {
+        std::error_code error;
+        return nameOf(entry) == keptPackage && fs::is_regular_file(fs::symlink_status(entry, error));
+    });
+    if (!packageThere) return;
+
+    for (const fs::path& entry : entries) {
+        const std::string name = nameOf(entry);
         if (name == keptPackage || name == keptAssets) continue;
         // A temporary folder set inside the export holds this run's workspace.
-        if (isWithin(tempDir_, entry)) continue;
+        std::error_code error;
+        if (isWithin(tempDir_, fs::absolute(entry, error))) continue;
         // Removes a link itself, never what it points to.
         EpubPackagerFileUtility::remove(entry);
     }

@@ -49,7 +49,17 @@ public:
     bool someImageHasAlpha() const { return someImageHasAlpha_; }
 
 private:
+    struct Run;  // one compressXps() call: the open archive and what changed
+
     XpsUtility() = default;
+    void getZipEntries(Run& run);
+    void extractResources(Run& run);
+    void checkIfAnyImageHasAlpha();
+    void convertResources(Run& run);
+    void renameImageReferences(Run& run);
+    void deleteExistingZipEntries(Run& run);
+    void addPartInfoToContentTypesXml(Run& run);
+    void addLatestFilesToZip(Run& run);
 
     fs::path xpsFile_;
     float compressionLevel_ = 0;

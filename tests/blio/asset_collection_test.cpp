@@ -8,27 +8,24 @@
 namespace packager::testing {
 namespace {
 
+std::string keyOf(const std::string& uri) { return fs::path(uri).stem().string(); }
+
 class AssetCollectionTest : public ScratchTest {
 protected:
     void SetUp() override {
         ScratchTest::SetUp();
         source = scratch / "export";
-        writeText(source / "media" / "clip.mp4", "video bytes");
-        writeText(source / "media" / "poster.jpg", "poster bytes");
-        writeText(source / "slides" / "b.jpg", "second");
-        writeText(source / "slides" / "a.png", "first");
-        writeText(source / "slides" / "notes.txt", "not an image");
-        writeText(source / "single.gif", "one image");
-        writeText(source / "widget" / "index.html", "<p>widget</p>");
-        writeText(source / "widget" / "style.css", "p {}");
-        writeText(source / "loose" / "my page#1.htm", "<p>loose</p>");
+        for (const auto& [name, text] : std::vector<std::pair<std::string, std::string>>{
+                 {"clip.mp4", "video"}, {"poster.jpg", "poster"}, {"slides/b.jpg", "second"}, {"slides/a.png", "first"},
+                 {"slides/notes.txt", "text"}, {"single.gif", "one"}, {"widget/index.html", "<p/>"},
+                 {"widget/style.css", "p {}"}, {"loose/my page#1.htm", "<p/>"}})
+            writeText(source / name, text);
     }
     void TearDown() override {
         if (list) list->tearDownBlioTempDir();
         ScratchTest::TearDown();
     }
 
-    // Reads the assets and collects them; the enhanced-content folder is `content`.
     void collect(const std::vector<std::string>& assets) {
         writeAssetList(source / "AssetList.xml", assets);
         list.emplace(preparedAssetList(source, scratch));
@@ -36,13 +33,13 @@ protected:
         list->collectAssets();
         content = list->enhancedContentDir();
     }
-
-    std::vector<std::string> overlayUris() const {
+    std::string in(const std::string& name) const { return (source / name).string(); }
+    std::vector<std::string> overlays() const {
         return attributeValues(list->blioTempDir() / "OverlayContent.xml", "EnhancedOverlayinfoList",
                                "EnhancedOverlayinfo", "NavigateUri");
     }
-    std::vector<std::string> videoAttribute(const std::string& name) const {
-        return attributeValues(list->blioTempDir() / "VideoContent.xml", "VideoinfosList", "Videoinfo", name);
+    std::vector<std::string> videos(const std::string& attribute) const {
+        return attributeValues(list->blioTempDir() / "VideoContent.xml", "VideoinfosList", "Videoinfo", attribute);
     }
 
     fs::path source;
@@ -50,113 +47,79 @@ protected:
     std::optional<AssetList> list;
 };
 
-std::string path(const fs::path& file) { return file.string(); }
-
 TEST_F(AssetCollectionTest, EachKindGetsItsFilesPageAndDescription) {
-    collect({assetXml("Video", {path(source / "media/clip.mp4")}, "PreviewImage=\"" + path(source / "media/poster.jpg") + "\""),
-             assetXml("SlideShow", {path(source / "slides")}),
-             assetXml("url", {"https://example.org/?a=1&amp;b=\"2\""}),
-             assetXml("Embedded HTML", {path(source / "widget/index.html")}, "ExportParentFolder=\"TRUE\""),
-             assetXml("embedded html", {path(source / "loose/my page#1.htm")})});
+    collect({assetXml("Video", {in("clip.mp4")}, "PreviewImage=\"" + in("poster.jpg") + "\""),
+             assetXml("SlideShow", {in("slides")}), assetXml("url", {"https://example.org/?a=1&amp;b=\"2\""}),
+             assetXml("Embedded HTML", {in("widget/index.html")}, "ExportParentFolder=\"TRUE\""),
+             assetXml("embedded html", {in("loose/my page#1.htm")})});
 
     // The video under its key with its own extension, the poster under its own name.
-    const std::vector<std::string> videoUri = videoAttribute("NavigateUri");
-    ASSERT_EQ(videoUri.size(), 1u);
-    const std::smatch video = [&] {
-        std::smatch match;
-        std::regex_match(videoUri[0], match, std::regex("VideoAssets/([0-9a-f]{12})/([0-9a-f]{12})\\.mp4"));
-        return match;
-    }();
-    ASSERT_FALSE(video.empty()) << videoUri[0];
-    EXPECT_EQ(video[1], video[2]);
-    EXPECT_EQ(readText(content / videoUri[0]), "video bytes");
-    EXPECT_EQ(videoAttribute("CoverImageUri"), (std::vector<std::string>{"VideoAssets/" + video[1].str() + "/poster.jpg"}));
-    EXPECT_EQ(readText(content / "VideoAssets" / video[1].str() / "poster.jpg"), "poster bytes");
+    const std::string video = videos("NavigateUri").at(0);
+    const std::string key = keyOf(video);
+    EXPECT_TRUE(std::regex_match(video, std::regex("VideoAssets/([0-9a-f]{12})/\\1\\.mp4"))) << video;
+    EXPECT_EQ(readText(content / video), "video");
+    EXPECT_EQ(videos("CoverImageUri"), (std::vector<std::string>{"VideoAssets/" + key + "/poster.jpg"}));
+    EXPECT_EQ(readText(content / "VideoAssets" / key / "poster.jpg"), "poster");
 
-    const std::vector<std::string> overlays = overlayUris();
-    ASSERT_EQ(overlays.size(), 4u);
-    for (const std::string& uri : overlays) EXPECT_TRUE(fs::is_regular_file(content / uri)) << uri;
-
-    // The slideshow: its two images under fresh names, in one page, text file left out.
-    const std::string slideshowPage = readText(content / overlays[0]);
-    const std::string slideKey = fs::path(overlays[0]).stem().string();
-    const std::regex fragment("<a href=\"#\"><img src=\"" + slideKey + "/([0-9a-f]{12})\\.(png|jpg)\" title=\"\" /></a>");
-    EXPECT_EQ(std::distance(std::sregex_iterator(slideshowPage.begin(), slideshowPage.end(), fragment),
-                            std::sregex_iterator()), 2);
-    EXPECT_EQ(slideshowPage.find("#IMAGENAMES#"), std::string::npos);
+    const std::vector<std::string> pages = overlays();
+    ASSERT_EQ(pages.size(), 4u);
+    // The slideshow's two images under fresh names, each in one fragment; no text file.
+    const std::string slides = readText(content / pages[0]);
+    const std::regex fragment("<a href=\"#\"><img src=\"" + keyOf(pages[0]) + "/[0-9a-f]{12}\\.(png|jpg)\" title=\"\" /></a>");
+    EXPECT_EQ(std::distance(std::sregex_iterator(slides.begin(), slides.end(), fragment), std::sregex_iterator()), 2);
     std::vector<std::string> copied;
-    for (const auto& entry : fs::directory_iterator(content / "OverlayAssets/Slideshow" / slideKey))
+    for (const auto& entry : fs::directory_iterator(content / "OverlayAssets/Slideshow" / keyOf(pages[0])))
         copied.push_back(readText(entry.path()));
     std::sort(copied.begin(), copied.end());
     EXPECT_EQ(copied, (std::vector<std::string>{"first", "second"}));
-
     // The address cannot end the viewer's attribute early.
-    EXPECT_NE(readText(content / overlays[1]).find("src=\"https://example.org/?a=1&amp;b=&quot;2&quot;\""),
-              std::string::npos);
+    EXPECT_NE(readText(content / pages[1]).find("src=\"https://example.org/?a=1&amp;b=&quot;2&quot;\""), std::string::npos);
+    // The whole folder of the page; or only the page, its name made safe as an address.
+    EXPECT_EQ(readText(content / "OverlayAssets/Html" / keyOf(pages[2]) / "style.css"), "p {}");
+    EXPECT_NE(readText(content / pages[2]).find("src=\"" + keyOf(pages[2]) + "/index.html\""), std::string::npos);
+    EXPECT_TRUE(fs::exists(content / "OverlayAssets/Html" / keyOf(pages[3]) / "my page#1.htm"));
+    EXPECT_NE(readText(content / pages[3]).find("src=\"" + keyOf(pages[3]) + "/my%20page%231.htm\""), std::string::npos);
 
-    // The whole folder of the page, and the page named relative to the viewer.
-    const std::string widgetKey = fs::path(overlays[2]).stem().string();
-    EXPECT_EQ(readText(content / "OverlayAssets/Html" / widgetKey / "style.css"), "p {}");
-    EXPECT_NE(readText(content / overlays[2]).find("src=\"" + widgetKey + "/index.html\""), std::string::npos);
-    // Only the page itself, its name made safe as an address.
-    const std::string looseKey = fs::path(overlays[3]).stem().string();
-    EXPECT_TRUE(fs::is_regular_file(content / "OverlayAssets/Html" / looseKey / "my page#1.htm"));
-    EXPECT_NE(readText(content / overlays[3]).find("src=\"" + looseKey + "/my%20page%231.htm\""), std::string::npos);
-
-    // Used templates are gone, the folders stay.
-    EXPECT_FALSE(fs::exists(content / "OverlayAssets/Slideshow/SlideViewer.html"));
-    EXPECT_FALSE(fs::exists(content / "OverlayAssets/Html/HtmlViewer.html"));
-    EXPECT_FALSE(fs::exists(content / "OverlayAssets/ePub"));
+    for (const char* gone : {"OverlayAssets/Slideshow/SlideViewer.html", "OverlayAssets/Html/HtmlViewer.html", "OverlayAssets/ePub"})
+        EXPECT_FALSE(fs::exists(content / gone)) << gone;
 }
 
 TEST_F(AssetCollectionTest, AssetsSharingAFileShareItsCopyAndPage) {
-    const std::string clip = path(source / "media/clip.mp4");
-    collect({assetXml("video", {clip}), assetXml("video", {clip}),
+    collect({assetXml("video", {in("clip.mp4")}), assetXml("video", {in("clip.mp4")}),
              assetXml("url", {"https://example.org/"}), assetXml("url", {"https://example.org/"}),
              assetXml("url", {"https://example.com/"})});
 
-    EXPECT_EQ(videoAttribute("NavigateUri")[0], videoAttribute("NavigateUri")[1]);
-    EXPECT_EQ(videoAttribute("VideoinfoID"), (std::vector<std::string>{"0", "1"}));
-    EXPECT_EQ(videoAttribute("CoverImageUri"), (std::vector<std::string>{"", ""}));
-    std::size_t videoFiles = 0;
-    for (const auto& entry : fs::recursive_directory_iterator(content / "VideoAssets")) videoFiles += entry.is_regular_file();
-    EXPECT_EQ(videoFiles, 1u);
-
-    const std::vector<std::string> overlays = overlayUris();
-    ASSERT_EQ(overlays.size(), 3u);
-    EXPECT_EQ(overlays[0], overlays[1]);
-    EXPECT_NE(overlays[1], overlays[2]);
+    EXPECT_EQ(videos("NavigateUri")[0], videos("NavigateUri")[1]);
+    EXPECT_EQ(videos("CoverImageUri"), (std::vector<std::string>{"", ""}));
+    EXPECT_EQ(std::distance(fs::recursive_directory_iterator(content / "VideoAssets"), {}), 2);  // one folder, one file
+    const std::vector<std::string> pages = overlays();
+    ASSERT_EQ(pages.size(), 3u);
+    EXPECT_EQ(pages[0], pages[1]);
+    EXPECT_NE(pages[1], pages[2]);
     // Only web pages were made: no slideshow folder, no viewer template.
     EXPECT_FALSE(fs::exists(content / "OverlayAssets/Slideshow"));
     EXPECT_FALSE(fs::exists(content / "OverlayAssets/Html/HtmlViewer.html"));
 }
 
 TEST_F(AssetCollectionTest, SlideshowOfOneFileFillsItsOwnPage) {
-    collect({assetXml("slideshow", {path(source / "single.gif")}),
-             assetXml("slideshow", {path(source / "slides/notes.txt")}),
-             assetXml("slideshow", {path(source / "slides")})});
+    collect({assetXml("slideshow", {in("single.gif")}), assetXml("slideshow", {in("slides/notes.txt")}),
+             assetXml("slideshow", {in("slides")})});
 
-    const std::vector<std::string> overlays = overlayUris();
-    ASSERT_EQ(overlays.size(), 3u);
-    const std::string key = fs::path(overlays[0]).stem().string();
-    const std::string single = readText(content / overlays[0]);
-    EXPECT_NE(single.find("<a href=\"#\"><img src=\"" + key + "/" + key + ".gif\" title=\"\" /></a>"), std::string::npos);
-    EXPECT_EQ(readText(content / "OverlayAssets/Slideshow" / key / (key + ".gif")), "one image");
-    // Not an image: the page is there, with an empty slideshow.
-    const std::string empty = readText(content / overlays[1]);
-    EXPECT_EQ(empty.find("#IMAGENAMES#"), std::string::npos);
-    EXPECT_EQ(empty.find("<img"), std::string::npos);
-    // Each page lists only its own images.
-    EXPECT_EQ(readText(content / overlays[2]).find(key), std::string::npos);
-    EXPECT_FALSE(fs::exists(content / "OverlayAssets/Html"));
+    const std::vector<std::string> pages = overlays();
+    ASSERT_EQ(pages.size(), 3u);
+    const std::string key = keyOf(pages[0]);
+    EXPECT_NE(readText(content / pages[0]).find("<img src=\"" + key + "/" + key + ".gif\""), std::string::npos);
+    EXPECT_EQ(readText(content / "OverlayAssets/Slideshow" / key / (key + ".gif")), "one");
+    // Not an image: an empty slideshow, its placeholder gone.
+    EXPECT_EQ(readText(content / pages[1]).find("<img"), std::string::npos);
+    EXPECT_EQ(readText(content / pages[1]).find("#IMAGENAMES#"), std::string::npos);
+    EXPECT_EQ(readText(content / pages[2]).find(key), std::string::npos);  // each page lists only its own images
 }
 
 TEST_F(AssetCollectionTest, NothingDescribedLeavesNoEnhancedContent) {
-    fs::create_directories(source / "empty-slides");
     writeText(source / "empty-slides" / "readme.txt", "no images here");
-    collect({assetXml("slideshow", {path(source / "empty-slides")}),
-             assetXml("embedded html", {path(source / "widget/style.css")}), assetXml("audio", {path(source / "single.gif")}),
-             assetXml("video", {})});
+    collect({assetXml("slideshow", {in("empty-slides")}), assetXml("embedded html", {in("widget/style.css")}),
+             assetXml("audio", {in("single.gif")}), assetXml("video", {in("slides")}), assetXml("video", {})});
 
     EXPECT_FALSE(fs::exists(content));
     EXPECT_FALSE(fs::exists(list->blioTempDir() / "OverlayContent.xml"));

@@ -70,16 +70,6 @@ inline std::vector<std::string> entryNames(const fs::path& package) {
     return archive ? archive->entryNames() : std::vector<std::string>{};
 }
 
-inline std::string entryText(const fs::path& package, const std::string& name) {
-    auto archive = archive::Archive::open(package);
-    if (!archive) return {};
-    return archive->read(name).value_or("");
-}
-
-inline bool contains(const std::vector<std::string>& names, const std::string& name) {
-    return std::find(names.begin(), names.end(), name) != names.end();
-}
-
 // Every item below `folder` with its bytes, to show that a run left it alone.
 inline std::vector<std::pair<std::string, std::string>> snapshot(const fs::path& folder) {
     std::vector<std::pair<std::string, std::string>> items;

@@ -83,12 +83,10 @@ TEST_F(DescriptionsTest, EachFileIsNumberedOnItsOwnWithAttributesInOrder) {
 }
 
 TEST_F(DescriptionsTest, ExistingFileIsExtendedOrLeftAloneWhenUnusable) {
-    // Hand-edited but readable: the list is found and counted.
     writeText(overlays, "<EnhancedOverlayinfos><Other/><EnhancedOverlayinfoList><EnhancedOverlayinfo/>"
-                        "<EnhancedOverlayinfo/></EnhancedOverlayinfoList></EnhancedOverlayinfos>");
+                        "</EnhancedOverlayinfoList></EnhancedOverlayinfos>");
     list->mapAssetToBlio(boxAsset("1", "1"), "x.html");
-    EXPECT_EQ(overlay("EnhancedOverlayinfoID"), (std::vector<std::string>{"<absent>", "<absent>", "2"}));
-
+    EXPECT_EQ(overlay("EnhancedOverlayinfoID"), (std::vector<std::string>{"<absent>", "1"}));
     for (const std::string unusable : {"<Videoinfos><Elsewhere/></Videoinfos>", "not xml at all"}) {
         writeText(videos, unusable);
         list->mapVideoToBlio(boxAsset("1", "1"), "v.mp4", "");

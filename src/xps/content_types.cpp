@@ -1,0 +1,165 @@
+#include "xps/content_types.h"
+
+#include <algorithm>
+#include <cctype>
+#include <system_error>
+
+#include "common/file/file_io.h"
+#include "common/xml/xml.h"
+#include "xps/part_names.h"
+#include "xps/text_encoding.h"
+
+namespace packager::xps {
+
+namespace {
+
+constexpr std::string_view lastPieceSuffix = "last.piece";
+constexpr std::string_view tiffContentType = "image/tiff";
+
+std::string pieceName(unsigned number, bool last) {
+    return "[" + std::to_string(number) + "]." + (last ? std::string(lastPieceSuffix) : "piece");
+}
+
+// The value of attribute `name` inside one start tag, quoted either way.
+std::optional<std::string_view> attributeValue(std::string_view tag, std::string_view name) {
+    for (std::size_t at = tag.find(name); at != std::string_view::npos; at = tag.find(name, at + 1)) {
+        if (at == 0 || !std::isspace(static_cast<unsigned char>(tag[at - 1]))) continue;
+        std::size_t cursor = at + name.size();
+        while (cursor < tag.size() && std::isspace(static_cast<unsigned char>(tag[cursor]))) ++cursor;
+        if (cursor >= tag.size() || tag[cursor] != '=') continue;
+        ++cursor;
+        while (cursor < tag.size() && std::isspace(static_cast<unsigned char>(tag[cursor]))) ++cursor;
+        if (cursor >= tag.size() || (tag[cursor] != '"' && tag[cursor] != '\'')) continue;
+        const std::size_t end = tag.find(tag[cursor], cursor + 1);
+        if (end == std::string_view::npos) return std::nullopt;
+        return tag.substr(cursor + 1, end - cursor - 1);
+    }
+    return std::nullopt;
+}
+
+bool opensElement(std::string_view text, std::size_t at, std::string_view name) {
+    if (text.substr(at + 1, name.size()) != name) return false;
+    const std::size_t after = at + 1 + name.size();
+    return after < text.size() && (std::isspace(static_cast<unsigned char>(text[after])) || text[after] == '/');
+}
+
+bool declaresConvertedImage(std::string_view text, std::size_t at, std::string_view tag, const ImageRetyping& retyping) {
+    if (opensElement(text, at, "Override")) {
+        std::optional<std::string_view> part = attributeValue(tag, "PartName");
+        return part && retyping.convertedParts.contains(lowerCase(*part));
+    }
+    if (opensElement(text, at, "Default")) {
+        std::optional<std::string_view> extension = attributeValue(tag, "Extension");
+        return extension && !retyping.tiffExtensions.contains(lowerCase(*extension));
+    }
+    return false;
+}
+
+}  // namespace
+
+unsigned pieceNumber(std::string_view pieceName) {
+    const std::size_t first = pieceName.find_first_of("0123456789");
+    if (first == std::string_view::npos) return 0;
+    const std::size_t last = pieceName.find_last_of("0123456789");
+    unsigned number = 0;
+    for (char c : pieceName.substr(first, last - first + 1)) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) break;
+        number = number * 10 + static_cast<unsigned>(c - '0');
+    }
+    return number;
+}
+
+std::vector<fs::path> piecesInOrder(const fs::path& folder) {
+    std::vector<fs::path> pieces;
+    for (const fs::path& piece : listFolder(folder))
+        if (!isFolder(piece)) pieces.push_back(piece);
+    std::ranges::stable_sort(pieces, {}, [](const fs::path& piece) { return pieceNumber(piece.filename().string()); });
+    return pieces;
+}
+
+std::optional<std::string> readContentTypes(const fs::path& staged) {
+    if (!isFolder(staged)) return readFile(staged);
+    std::string document;
+    for (const fs::path& piece : piecesInOrder(staged)) {
+        std::optional<std::string> bytes = readFile(piece);
+        if (!bytes) return std::nullopt;
+        document += *bytes;
+    }
+    return document;
+}
+
+Declarations readDeclarations(std::string_view document) {
+    Declarations declarations;
+    std::optional<xml::Document> parsed = xml::Document::parseMemory(document, xml::Parse::Recover);
+    if (!parsed) return declarations;
+    for (const xml::Element& element : parsed->root().children()) {
+        if (element.name() == "Default") {
+            if (auto extension = element.attribute("Extension")) declarations.defaultExtensions.insert(lowerCase(*extension));
+        } else if (element.name() == "Override") {
+            if (auto part = element.attribute("PartName")) declarations.overriddenParts.insert(lowerCase(*part));
+        }
+    }
+    return declarations;
+}
+
+std::string retypeImages(std::string_view text, const ImageRetyping& retyping) {
+    std::string result;
+    result.reserve(text.size());
+    std::size_t done = 0;
+    for (std::size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1)) {
+        const std::size_t end = text.find('>', at);
+        if (end == std::string_view::npos) break;
+        const std::string_view tag = text.substr(at, end - at + 1);
+        if (!declaresConvertedImage(text, at, tag, retyping)) continue;
+        const std::size_t type = tag.find(tiffContentType);
+        if (type == std::string_view::npos) continue;
+        result.append(text.substr(done, at + type - done));
+        result.append(retyping.contentType);
+        done = at + type + tiffContentType.size();
+    }
+    result.append(text.substr(done));
+    return result;
+}
+
+std::vector<std::string> insertDefaultsPiece(const fs::path& folder, const std::vector<FileType>& defaults) {
+    std::vector<fs::path> pieces = piecesInOrder(folder);
+    auto last = std::ranges::find_if(pieces, [](const fs::path& piece) {
+        return lowerCase(piece.filename().string()).find(lastPieceSuffix) != std::string::npos;
+    });
+    if (last == pieces.end()) return {};
+
+    Encoding encoding = Encoding::utf8;
+    if (std::optional<std::string> first = readFile(pieces.front()))
+        if (std::optional<DecodedText> decoded = decodeText(*first)) encoding = decoded->encoding;
+
+    std::string lines;
+    for (const auto& [extension, contentType] : defaults)
+        lines += "<Default Extension=\"" + extension + "\" ContentType=\"" + contentType + "\" />\n";
+
+    const unsigned number = pieceNumber(last->filename().string());
+    const fs::path renamedLast = folder / pieceName(number + 1, true);
+    const fs::path newPiece = folder / pieceName(number, false);
+    // The new piece takes the last piece's number, so it is written first: a
+    // failure part-way then leaves the old pieces as they were.
+    if (!writeFileAtomically(newPiece, encodeText(lines, encoding, false))) return {};
+    std::error_code error;
+    fs::rename(*last, renamedLast, error);
+    if (error) {
+        fs::remove(newPiece, error);
+        return {};
+    }
+    return {newPiece.filename().string(), renamedLast.filename().string()};
+}
+
+bool appendDefaults(const fs::path& file, const std::vector<FileType>& defaults) {
+    std::optional<xml::Document> document = xml::Document::parseFile(file);
+    if (!document) return false;
+    for (const auto& [extension, contentType] : defaults) {
+        xml::Element element = document->root().addChild("Default");
+        element.setAttribute("Extension", extension);
+        element.setAttribute("ContentType", contentType);
+    }
+    return document->save(file, {.declareEncoding = true, .pretty = false});
+}
+
+}  // namespace packager::xps

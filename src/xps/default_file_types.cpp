@@ -1,0 +1,44 @@
+#include "xps/default_file_types.h"
+
+#include <array>
+#include <utility>
+
+namespace packager::xps {
+
+namespace {
+
+struct FileType {
+    const char* extension;
+    const char* contentType;
+};
+
+constexpr std::array<FileType, 18> fileTypes{{
+    {"js", "application/javascript"},
+    {"zip", "application/zip"},
+    {"swf", "application/x-shockwave-flash"},
+    {"xhtml", "application/xhtml+xml"},
+    {"pdf", "application/pdf"},
+    {"jpg", "image/jpeg"},
+    {"jpeg", "image/jpeg"},
+    {"png", "image/png"},
+    {"gif", "image/gif"},
+    {"bmp", "image/x-ms-bmp"},
+    {"svg", "image/svg+xml"},
+    {"tiff", "image/tiff"},
+    {"htm", "text/html"},
+    {"html", "text/html"},
+    {"xml", "text/xml"},
+    {"css", "text/css"},
+    {"mp4", "video/mp4"},
+    {"mpeg", "video/mpeg"},
+}};
+
+}  // namespace
+
+std::map<std::string, std::string> defaultFileTypes() {
+    std::map<std::string, std::string> types;
+    for (const FileType& type : fileTypes) types.emplace(type.extension, type.contentType);
+    return types;
+}
+
+}  // namespace packager::xps

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace packager::xps {
+
+// Package readers compare part names and extensions without regard to ASCII
+// case, so those comparisons go through this.
+std::string lowerCase(std::string_view text);
+
+// The lower-cased extension of an entry name, without its dot ("" for none).
+std::string lowerExtension(std::string_view entryName);
+
+// An archive pattern that matches `entryName` and nothing else.
+std::string literalPattern(std::string_view entryName);
+
+}  // namespace packager::xps

@@ -1,0 +1,136 @@
+#include "xps/text_encoding.h"
+
+#include <cstdint>
+
+#include "common/file/file_io.h"
+
+namespace packager::xps {
+
+namespace {
+
+constexpr std::string_view utf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view utf16leMark = "\xFF\xFE";
+constexpr std::string_view utf16beMark = "\xFE\xFF";
+
+void appendUtf8(std::string& out, char32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// Strict UTF-8: no overlong forms, surrogates or code points past U+10FFFF.
+// Calls `emit` with each code point; false at the first invalid sequence.
+template <typename Emit>
+bool forEachCodePoint(std::string_view bytes, Emit emit) {
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        auto lead = static_cast<unsigned char>(bytes[at]);
+        int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+        if (length == 0 || at + length > bytes.size()) return false;
+        char32_t code = length == 1 ? lead : lead & (0x7F >> length);
+        for (int i = 1; i < length; ++i) {
+            auto next = static_cast<unsigned char>(bytes[at + i]);
+            if ((next & 0xC0) != 0x80) return false;
+            code = (code << 6) | (next & 0x3F);
+        }
+        constexpr char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (code < smallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+        emit(code);
+        at += length;
+    }
+    return true;
+}
+
+std::optional<std::string> utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+    if (bytes.size() % 2 != 0) return std::nullopt;
+    auto unit = [&](std::size_t index) {
+        auto first = static_cast<unsigned char>(bytes[2 * index]);
+        auto second = static_cast<unsigned char>(bytes[2 * index + 1]);
+        return static_cast<char16_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
+    };
+    std::string text;
+    text.reserve(bytes.size() / 2);
+    const std::size_t units = bytes.size() / 2;
+    for (std::size_t i = 0; i < units; ++i) {
+        char16_t high = unit(i);
+        if (high >= 0xDC00 && high <= 0xDFFF) return std::nullopt;
+        if (high < 0xD800 || high > 0xDBFF) {
+            appendUtf8(text, high);
+            continue;
+        }
+        if (i + 1 == units) return std::nullopt;
+        char16_t low = unit(++i);
+        if (low < 0xDC00 || low > 0xDFFF) return std::nullopt;
+        appendUtf8(text, 0x10000 + ((static_cast<char32_t>(high) - 0xD800) << 10) + (low - 0xDC00));
+    }
+    return text;
+}
+
+void appendUtf16(std::string& out, char16_t unit, bool bigEndian) {
+    auto high = static_cast<char>(unit >> 8);
+    auto low = static_cast<char>(unit & 0xFF);
+    out += bigEndian ? high : low;
+    out += bigEndian ? low : high;
+}
+
+}  // namespace
+
+std::optional<DecodedText> decodeText(std::string_view bytes) {
+    DecodedText decoded;
+    if (bytes.starts_with(utf16leMark) || bytes.starts_with(utf16beMark)) {
+        decoded.encoding = bytes.starts_with(utf16leMark) ? Encoding::utf16le : Encoding::utf16be;
+        decoded.byteOrderMark = true;
+        std::optional<std::string> text = utf16ToUtf8(bytes.substr(2), decoded.encoding == Encoding::utf16be);
+        if (!text) return std::nullopt;
+        decoded.text = std::move(*text);
+        return decoded;
+    }
+    decoded.byteOrderMark = bytes.starts_with(utf8Mark);
+    if (decoded.byteOrderMark) bytes.remove_prefix(utf8Mark.size());
+    if (!forEachCodePoint(bytes, [](char32_t) {})) return std::nullopt;
+    decoded.text = bytes;
+    return decoded;
+}
+
+std::string encodeText(std::string_view text, Encoding encoding, bool byteOrderMark) {
+    if (encoding == Encoding::utf8) return std::string(byteOrderMark ? utf8Mark : "") + std::string(text);
+    const bool bigEndian = encoding == Encoding::utf16be;
+    std::string out;
+    out.reserve(2 * text.size() + 2);
+    if (byteOrderMark) out = bigEndian ? utf16beMark : utf16leMark;
+    // The text comes from decodeText() or from this program, so it is valid.
+    forEachCodePoint(text, [&](char32_t code) {
+        if (code < 0x10000) {
+            appendUtf16(out, static_cast<char16_t>(code), bigEndian);
+        } else {
+            code -= 0x10000;
+            appendUtf16(out, static_cast<char16_t>(0xD800 + (code >> 10)), bigEndian);
+            appendUtf16(out, static_cast<char16_t>(0xDC00 + (code & 0x3FF)), bigEndian);
+        }
+    });
+    return out;
+}
+
+bool editText(const std::filesystem::path& file, const std::function<std::string(std::string_view)>& edit) {
+    std::optional<std::string> bytes = readFile(file);
+    if (!bytes) return false;
+    std::optional<DecodedText> decoded = decodeText(*bytes);
+    if (!decoded) return false;
+    std::string text = edit(decoded->text);
+    if (text == decoded->text) return false;
+    return writeFileAtomically(file, encodeText(text, decoded->encoding, decoded->byteOrderMark));
+}
+
+}  // namespace packager::xps
