@@ -10,6 +10,7 @@
 #include "common/platform/platform.h"
 #include "xps/content_types.h"
 #include "xps/default_file_types.h"
+#include "xps/parallel_extraction.h"
 #include "xps/part_names.h"
 #include "xps/reference_renaming.h"
 #include "xps/text_encoding.h"
@@ -109,11 +110,13 @@ void XpsUtility::getZipEntries(Run& run) { zipEntries_ = run.archive.entryNames(
 // parts naming the images follow once it is known that some were converted.
 void XpsUtility::extractResources(Run& run) {
     EpubPackagerFileUtility::createDirectoryAtPath(stagingDir());
-    std::vector<std::string> patterns;
-    for (const std::string& name : zipEntries_)
-        if (isContentTypesEntry(name) || (isResourceImage(name) && isTiffName(name)))
-            patterns.push_back(xps::literalPattern(name));
-    for (std::string& name : run.archive.extract(patterns, stagingDir())) run.extracted.insert(std::move(name));
+    std::vector<std::string> contentTypes, tiffs;
+    for (const std::string& name : zipEntries_) {
+        if (isContentTypesEntry(name)) contentTypes.push_back(xps::literalPattern(name));
+        else if (isResourceImage(name) && isTiffName(name)) tiffs.push_back(name);
+    }
+    for (std::string& name : run.archive.extract(contentTypes, stagingDir())) run.extracted.insert(std::move(name));
+    for (std::string& name : xps::extractInParallel(xpsFile_, tiffs, stagingDir())) run.extracted.insert(std::move(name));
 }
 
 void XpsUtility::checkIfAnyImageHasAlpha() {
