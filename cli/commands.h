@@ -8,6 +8,9 @@
 // result codes stay below it.
 inline constexpr int kUsageError = 64;
 
+// Prints "ebookpack: <problem>" to standard error and answers kUsageError.
+int usageError(std::string_view problem);
+
 struct Command {
     std::string_view name;
     std::string_view arguments;  // shown in the usage text
@@ -20,3 +23,4 @@ std::span<const Command> commands();
 int runMessage(std::span<const std::string> arguments);
 int runEpub(std::span<const std::string> arguments);
 int runBlio(std::span<const std::string> arguments);
+int runBatch(std::span<const std::string> arguments);
