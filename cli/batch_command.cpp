@@ -21,7 +21,7 @@
 
 namespace {
 
-// More workers than this cannot help: every job is a process of its own.
+// Far beyond any useful count; it stops a typo from forking a million processes.
 constexpr unsigned kMaxWorkers = 256;
 // Exit status when a job failed or the batch could not run its jobs.
 constexpr int kBatchFailed = 1;
@@ -69,15 +69,17 @@ std::string displayName(const std::string& jobFile) { return jobFile == "-" ? "s
 
 // The jobs of the file, or the exit status after saying what is wrong with it.
 std::variant<std::vector<Job>, int> loadJobs(const std::string& jobFile) {
+    const std::string cannotRead = "cannot read the job file " + displayName(jobFile);
     std::ifstream file;
     if (jobFile != "-") {
         file.open(jobFile);
-        if (!file) return usageError("cannot read the job file " + jobFile);
+        if (!file) return usageError(cannotRead);
     }
     JobFileProblem problem;
     auto jobs = readJobs(jobFile == "-" ? std::cin : file, problem);
-    if (!jobs) return usageError(displayName(jobFile) + ":" + std::to_string(problem.lineNumber) + ": " + problem.reason);
-    return std::move(*jobs);
+    if (jobs) return std::move(*jobs);
+    if (problem.lineNumber == 0) return usageError(cannotRead);
+    return usageError(displayName(jobFile) + ":" + std::to_string(problem.lineNumber) + ": " + problem.reason);
 }
 
 // Each worker takes the next job until none is left or the batch is stopped.
@@ -93,7 +95,7 @@ void work(const std::vector<Job>& jobs, std::atomic<std::size_t>& next, const Pr
 }
 
 int fail(const std::string& problem) {
-    std::cerr << "ebookpack: " << problem << "\n";
+    printProblem(problem);
     return kBatchFailed;
 }
 

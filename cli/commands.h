@@ -8,8 +8,13 @@
 // result codes stay below it.
 inline constexpr int kUsageError = 64;
 
-// Prints "ebookpack: <problem>" to standard error and answers kUsageError.
-int usageError(std::string_view problem);
+// Prints "ebookpack: <problem>" to standard error.
+void printProblem(std::string_view problem);
+
+inline int usageError(std::string_view problem) {
+    printProblem(problem);
+    return kUsageError;
+}
 
 struct Command {
     std::string_view name;

@@ -14,7 +14,7 @@ struct Job {
 
 // Why a batch file cannot be run, pointing at the line that says so.
 struct JobFileProblem {
-    std::size_t lineNumber = 0;
+    std::size_t lineNumber = 0;  // 0 when the file itself cannot be read
     std::string reason;
 };
 

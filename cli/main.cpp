@@ -37,10 +37,7 @@ void printUsage(std::ostream& out) {
 
 std::span<const Command> commands() { return kCommands; }
 
-int usageError(std::string_view problem) {
-    std::cerr << "ebookpack: " << problem << "\n";
-    return kUsageError;
-}
+void printProblem(std::string_view problem) { std::cerr << "ebookpack: " << problem << "\n"; }
 
 int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
