@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <csignal>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -113,6 +114,9 @@ int runBatch(std::span<const std::string> arguments) {
     // finds its folders to remove.
     JobLauncher launcher;
     InterruptWatch watch([&launcher] { launcher.stop(); });
+    // A reader that goes away (`| head`) must not kill the batch before it
+    // has cleaned up; the progress lines are then simply lost.
+    std::signal(SIGPIPE, SIG_IGN);
 
     auto base = packager::platform::userTempFolder();
     if (!base) return fail("cannot find a private temporary folder (check TMPDIR)");

@@ -62,9 +62,13 @@ private:
     // A batch killed outright must not leave its jobs running unattended.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != batch) ::_exit(127);
+    // The batch blocks and ignores signals for its own sake; a job starts clean.
     sigset_t none;
     ::sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    ::sigaction(SIGPIPE, &byDefault, nullptr);
     int input = ::open("/dev/null", O_RDONLY);
     if (input < 0 || ::dup2(input, STDIN_FILENO) < 0 || ::dup2(output, STDOUT_FILENO) < 0 ||
         ::dup2(output, STDERR_FILENO) < 0)
