@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <system_error>
 #include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -77,6 +78,8 @@ private:
     ::_exit(127);
 }
 
+std::string errorText(int error) { return std::generic_category().message(error); }
+
 std::string readAll(int fd) {
     std::string output;
     char buffer[4096];
@@ -101,31 +104,37 @@ std::optional<JobOutcome> JobLauncher::run(const std::vector<std::string>& words
 
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) {
-        problem = std::string("cannot create a pipe: ") + std::strerror(errno);
+        problem = "cannot create a pipe: " + errorText(errno);
         return std::nullopt;
     }
     FileDescriptor readEnd(ends[0]);
     FileDescriptor writeEnd(ends[1]);
-
-    pid_t batch = ::getpid();
-    pid_t child;
-    {
-        // Registering under the lock that stop() takes means no child is
-        // started after stop() and none escapes it.
-        std::lock_guard lock(mutex);
-        if (stopped) return std::nullopt;
-        child = ::fork();
-        if (child == 0) becomeJob(batch, writeEnd.get(), argv.get(), envp.get());
-        if (child < 0) {
-            problem = std::string("cannot start a job: ") + std::strerror(errno);
-            return std::nullopt;
-        }
-        running.insert(child);
-    }
+    auto child = start(argv.get(), envp.get(), writeEnd.get(), problem);
+    if (!child) return std::nullopt;
     writeEnd.reset();  // so the read sees end of file when the child is done
     JobOutcome outcome;
     outcome.output = readAll(readEnd.get());
+    reap(*child, outcome);
+    return outcome;
+}
 
+std::optional<pid_t> JobLauncher::start(char* const* argv, char* const* envp, int output, std::string& problem) {
+    pid_t batch = ::getpid();
+    // Registering under the lock that stop() takes means no child is started
+    // after stop() and none escapes it.
+    std::lock_guard lock(mutex);
+    if (stopped) return std::nullopt;
+    pid_t child = ::fork();
+    if (child == 0) becomeJob(batch, output, argv, envp);
+    if (child < 0) {
+        problem = "cannot start a job: " + errorText(errno);
+        return std::nullopt;
+    }
+    running.insert(child);
+    return child;
+}
+
+void JobLauncher::reap(pid_t child, JobOutcome& outcome) {
     // Wait without reaping first: while the id is still ours, stop() may signal it.
     siginfo_t info{};
     while (::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
@@ -139,7 +148,6 @@ std::optional<JobOutcome> JobLauncher::run(const std::vector<std::string>& words
     }
     if (WIFSIGNALED(status)) outcome.signal = WTERMSIG(status);
     else outcome.exitCode = WEXITSTATUS(status);
-    return outcome;
 }
 
 void JobLauncher::stop() {

@@ -35,6 +35,11 @@ public:
     void stop();
 
 private:
+    // The child's id, or nothing when stopped or when fork() failed (`problem` then says why).
+    std::optional<pid_t> start(char* const* argv, char* const* envp, int output, std::string& problem);
+    // Waits for the child and records how it ended.
+    void reap(pid_t child, JobOutcome& outcome);
+
     std::mutex mutex;
     std::set<pid_t> running;  // started and not yet reaped, so never a reused id
     bool stopped = false;

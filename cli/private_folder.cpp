@@ -2,14 +2,13 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <system_error>
 
 std::optional<PrivateFolder> PrivateFolder::create(const std::filesystem::path& parent, const std::string& prefix,
                                                    std::string& problem) {
     std::string name = (parent / (prefix + "XXXXXX")).string();
     if (::mkdtemp(name.data()) == nullptr) {  // mkdtemp makes it 0700
-        problem = "cannot create a folder in " + parent.string() + ": " + std::strerror(errno);
+        problem = "cannot create a folder in " + parent.string() + ": " + std::generic_category().message(errno);
         return std::nullopt;
     }
     return PrivateFolder(name);
