@@ -8,14 +8,14 @@
 #   BUILD_DIR  build folder holding ebookpack (default: build)
 #   BENCH_DIR  where the books and the packages go (default: $TMPDIR/batch-bench)
 #   BOOKS      number of books (default: 20)
-#   RUNS       runs of each worker count (default: 3)
+#   RUNS       runs of each worker count (default: 5)
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 work=${BENCH_DIR:-${TMPDIR:-/tmp}/batch-bench}
 books=${BOOKS:-20}
-runs=${RUNS:-3}
+runs=${RUNS:-5}
 
 [ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -G Ninja >/dev/null
 cmake --build "$build" --target ebookpack >/dev/null
