@@ -8,6 +8,14 @@
 // result codes stay below it.
 inline constexpr int kUsageError = 64;
 
+// Prints "ebookpack: <problem>" to standard error.
+void printProblem(std::string_view problem);
+
+inline int usageError(std::string_view problem) {
+    printProblem(problem);
+    return kUsageError;
+}
+
 struct Command {
     std::string_view name;
     std::string_view arguments;  // shown in the usage text
@@ -20,3 +28,4 @@ std::span<const Command> commands();
 int runMessage(std::span<const std::string> arguments);
 int runEpub(std::span<const std::string> arguments);
 int runBlio(std::span<const std::string> arguments);
+int runBatch(std::span<const std::string> arguments);

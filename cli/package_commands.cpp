@@ -6,7 +6,7 @@
 
 #include "commands.h"
 #include "ebookpackager.h"
-#include "epub_options.h"
+#include "package_arguments.h"
 #include "text.h"
 
 namespace {
@@ -35,16 +35,16 @@ int runMessage(std::span<const std::string> arguments) {
     const std::string* text = arguments.size() == 1 ? &arguments[0] : nullptr;
     if (text == nullptr ||
         std::from_chars(text->data(), text->data() + text->size(), code).ptr != text->data() + text->size()) {
-        std::cerr << "ebookpack: message needs one result code\n";
-        return kUsageError;
+        return usageError("message needs one result code");
     }
     std::cout << resultMessage(code) << "\n";
     return 0;
 }
 
 int runEpub(std::span<const std::string> arguments) {
-    auto line = parseEpubCommandLine(arguments);
-    if (!line) return kUsageError;
+    std::string problem;
+    auto line = parseEpubCommandLine(arguments, problem);
+    if (!line) return usageError(problem);
     std::u16string source = toUtf16(line->exportFolder);
     std::u16string destination = toUtf16(line->destination);
     std::uint32_t code = CreateEPubPackage(reinterpret_cast<const uint16_t*>(source.c_str()),
@@ -53,13 +53,12 @@ int runEpub(std::span<const std::string> arguments) {
 }
 
 int runBlio(std::span<const std::string> arguments) {
-    if (arguments.size() != 2) {
-        std::cerr << "ebookpack: blio needs an export folder and a destination\n";
-        return kUsageError;
-    }
-    std::u16string source = toUtf16(arguments[0]);
-    std::u16string destination = toUtf16(arguments[1]);
+    std::string problem;
+    auto line = parseBlioCommandLine(arguments, problem);
+    if (!line) return usageError(problem);
+    std::u16string source = toUtf16(line->exportFolder);
+    std::u16string destination = toUtf16(line->destination);
     std::uint32_t code = CreateBlioPackage(reinterpret_cast<const uint16_t*>(source.c_str()),
                                            reinterpret_cast<const uint16_t*>(destination.c_str()));
-    return report(code, withExtension(arguments[1], "xps"));
+    return report(code, withExtension(line->destination, "xps"));
 }

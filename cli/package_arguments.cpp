@@ -1,8 +1,7 @@
-#include "epub_options.h"
+#include "package_arguments.h"
 
 #include <charconv>
 #include <cstdint>
-#include <iostream>
 #include <string_view>
 #include <utility>
 
@@ -42,36 +41,35 @@ std::optional<std::pair<std::uint16_t, std::uint16_t>> parsePageSize(std::string
     return std::pair{*width, *height};
 }
 
-bool fail(std::string_view flag, std::string_view value) {
-    std::cerr << "ebookpack: invalid value for " << flag << ": '" << value << "'\n";
-    return false;
-}
-
-// Applies one flag that takes a value; false after printing why it is wrong.
-bool applyFlag(std::string_view flag, std::string_view value, EpubOptions& options) {
+// Applies one flag that takes a value; false, with the reason, when it is wrong.
+bool applyFlag(std::string_view flag, std::string_view value, EpubOptions& options, std::string& problem) {
+    auto fail = [&] {
+        problem = "invalid value for " + std::string(flag) + ": '" + std::string(value) + "'";
+        return false;
+    };
     if (flag == "--epub-version") {
         auto version = parseNumber<std::uint32_t>(value);
-        if (!version || (*version != 2 && *version != 3)) return fail(flag, value);
+        if (!version || (*version != 2 && *version != 3)) return fail();
         options.epubVersion = *version;
     } else if (flag == "--orientation") {
         auto orientation = choose(kOrientations, value);
-        if (!orientation) return fail(flag, value);
+        if (!orientation) return fail();
         options.orientation = *orientation;
     } else if (flag == "--spread") {
         auto spread = choose(kSpreads, value);
-        if (!spread) return fail(flag, value);
+        if (!spread) return fail();
         options.spreadMode = *spread;
     } else if (flag == "--page-size") {
         auto size = parsePageSize(value);
-        if (!size) return fail(flag, value);
+        if (!size) return fail();
         options.pageWidth = size->first;
         options.pageHeight = size->second;
     } else if (flag == "--layout-variant") {
         auto variant = parseNumber<std::uint16_t>(value);
-        if (!variant) return fail(flag, value);
+        if (!variant) return fail();
         options.layoutVariant = *variant;
     } else {
-        std::cerr << "ebookpack: unknown option " << flag << "\n";
+        problem = "unknown option " + std::string(flag);
         return false;
     }
     return true;
@@ -79,7 +77,7 @@ bool applyFlag(std::string_view flag, std::string_view value, EpubOptions& optio
 
 }  // namespace
 
-std::optional<EpubCommandLine> parseEpubCommandLine(std::span<const std::string> arguments) {
+std::optional<EpubCommandLine> parseEpubCommandLine(std::span<const std::string> arguments, std::string& problem) {
     EpubCommandLine line;
     line.options.epubVersion = 3;
     line.options.pageWidth = kDefaultPageWidth;
@@ -98,10 +96,10 @@ std::optional<EpubCommandLine> parseEpubCommandLine(std::span<const std::string>
             } else if (i + 1 < arguments.size()) {
                 value = arguments[++i];
             } else {
-                std::cerr << "ebookpack: " << flag << " needs a value\n";
+                problem = std::string(flag) + " needs a value";
                 return std::nullopt;
             }
-            if (!applyFlag(flag, value, line.options)) return std::nullopt;
+            if (!applyFlag(flag, value, line.options, problem)) return std::nullopt;
         } else if (positionals == 0) {
             line.exportFolder = argument;
             ++positionals;
@@ -109,13 +107,21 @@ std::optional<EpubCommandLine> parseEpubCommandLine(std::span<const std::string>
             line.destination = argument;
             ++positionals;
         } else {
-            std::cerr << "ebookpack: unexpected argument '" << argument << "'\n";
+            problem = "unexpected argument '" + std::string(argument) + "'";
             return std::nullopt;
         }
     }
     if (positionals != 2) {
-        std::cerr << "ebookpack: epub needs an export folder and a destination\n";
+        problem = "epub needs an export folder and a destination";
         return std::nullopt;
     }
     return line;
+}
+
+std::optional<BlioCommandLine> parseBlioCommandLine(std::span<const std::string> arguments, std::string& problem) {
+    if (arguments.size() != 2) {
+        problem = "blio needs an export folder and a destination";
+        return std::nullopt;
+    }
+    return BlioCommandLine{arguments[0], arguments[1]};
 }
