@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite twice: as shipped, and again with
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer; then fuzzes each fuzz target
+# for 30 seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,3 +16,6 @@ BUILD_DIR=build-asan CMAKE_ARGS="-DEBOOKPACK_SANITIZE=ON -DEBOOKPACK_BENCH=OFF" 
 # GLib and libvips keep process-wide caches that the leak checker would report.
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+echo "== Fuzzing, 30 s per target"
+scripts/fuzz.sh 30
