@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite twice: as shipped, and again with
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer; then fuzzes each fuzz target
+# for 30 seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,3 +17,6 @@ BUILD_DIR=build-asan CMAKE_ARGS="-DEBOOKPACK_SANITIZE=ON -DEBOOKPACK_BENCH=OFF" 
 # The fault driver kills fewer runs here: each one is several times slower.
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 EBOOKPACK_FAULT_KILLS=20 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+echo "== Fuzzing, 30 s per target"
+scripts/fuzz.sh 30

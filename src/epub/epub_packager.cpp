@@ -55,7 +55,9 @@ std::uint32_t EpubPackager::setupEpubTempDir() {
     if (!lock) return EBOOKPACKAGER_CANNOT_CREATE_WORKSPACE;
     workspaceLock.emplace(std::move(*lock));
     if (isFolder(baseTempDir_)) EpubPackagerFileUtility::remove(baseTempDir_);
-    if (!EpubPackagerFileUtility::createDirectoryAtPath(baseTempDir_)) {
+    // What remains at the root after the removal (another user's folder in a
+    // shared temporary folder) must not receive the book's files.
+    if (!EpubPackagerFileUtility::createDirectoryAtPath(baseTempDir_) || !platform::isPrivateFolder(baseTempDir_)) {
         workspaceLock.reset();
         return EBOOKPACKAGER_CANNOT_CREATE_WORKSPACE;
     }
