@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "common/file/file_io.h"
+#include "common/platform/platform.h"
 
 namespace packager::xps {
 
@@ -11,24 +12,6 @@ namespace {
 constexpr std::string_view utf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view utf16leMark = "\xFF\xFE";
 constexpr std::string_view utf16beMark = "\xFE\xFF";
-
-void appendUtf8(std::string& out, char32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
 
 // Strict UTF-8: no overlong forms, surrogates or code points past U+10FFFF.
 // Calls `emit` with each code point; false at the first invalid sequence.
@@ -67,13 +50,13 @@ std::optional<std::string> utf16ToUtf8(std::string_view bytes, bool bigEndian) {
         char16_t high = unit(i);
         if (high >= 0xDC00 && high <= 0xDFFF) return std::nullopt;
         if (high < 0xD800 || high > 0xDBFF) {
-            appendUtf8(text, high);
+            platform::appendUtf8(text, high);
             continue;
         }
         if (i + 1 == units) return std::nullopt;
         char16_t low = unit(++i);
         if (low < 0xDC00 || low > 0xDFFF) return std::nullopt;
-        appendUtf8(text, 0x10000 + ((static_cast<char32_t>(high) - 0xD800) << 10) + (low - 0xDC00));
+        platform::appendUtf8(text, 0x10000 + ((static_cast<char32_t>(high) - 0xD800) << 10) + (low - 0xDC00));
     }
     return text;
 }

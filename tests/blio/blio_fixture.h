@@ -9,6 +9,7 @@
 #include "blio/blio_package_run.h"
 #include "common/archive/archive.h"
 #include "common/xml/xml.h"
+#include "package_contents.h"
 #include "scratch.h"
 
 namespace packager::testing {
@@ -63,20 +64,6 @@ inline std::vector<std::string> attributeValues(const fs::path& file, const std:
     for (const xml::Element& element : document->root().firstChild(list).children(item))
         values.push_back(element.attribute(name).value_or("<absent>"));
     return values;
-}
-
-inline std::vector<std::string> entryNames(const fs::path& package) {
-    auto archive = archive::Archive::open(package);
-    return archive ? archive->entryNames() : std::vector<std::string>{};
-}
-
-// Every item below `folder` with its bytes, to show that a run left it alone.
-inline std::vector<std::pair<std::string, std::string>> snapshot(const fs::path& folder) {
-    std::vector<std::pair<std::string, std::string>> items;
-    for (const auto& entry : fs::recursive_directory_iterator(folder))
-        items.emplace_back(entry.path().string(), entry.is_regular_file() ? readText(entry.path()) : "");
-    std::sort(items.begin(), items.end());
-    return items;
 }
 
 }  // namespace packager::testing

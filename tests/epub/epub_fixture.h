@@ -9,6 +9,7 @@
 #include "common/xml/xml.h"
 #include "ebookpackager.h"
 #include "epub/epub_package_run.h"
+#include "package_contents.h"
 #include "scratch.h"
 
 namespace packager::testing {
@@ -58,26 +59,6 @@ inline fs::path copyExport(const fs::path& from, const fs::path& to, bool viewpo
 
 inline std::uint32_t package(const fs::path& source, const fs::path& destination, const EpubOptions& options) {
     return createEPubPackage(source.string(), destination.string(), options, bundleDir());
-}
-
-inline std::vector<std::string> entryNames(const fs::path& book) {
-    auto archive = archive::Archive::open(book);
-    return archive ? archive->entryNames() : std::vector<std::string>{};
-}
-
-inline std::string entryText(const fs::path& book, const std::string& name) {
-    auto archive = archive::Archive::open(book);
-    if (!archive) return {};
-    return archive->read(name).value_or("");
-}
-
-// Every item below `folder` with its bytes, to show that a run left it alone.
-inline std::vector<std::pair<std::string, std::string>> snapshot(const fs::path& folder) {
-    std::vector<std::pair<std::string, std::string>> items;
-    for (const auto& entry : fs::recursive_directory_iterator(folder))
-        items.emplace_back(entry.path().string(), entry.is_regular_file() ? readText(entry.path()) : "");
-    std::sort(items.begin(), items.end());
-    return items;
 }
 
 }  // namespace packager::testing
