@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -23,27 +22,21 @@ struct Listed {
 
 // The central directory as zipinfo reports it, folder entries included.
 std::vector<Listed> listing(const fs::path& archive) {
-    std::string output;
+    std::string output, skip;
     EXPECT_EQ(runCommand("zipinfo -l " + shellQuote(archive), &output), 0) << output;
     std::vector<Listed> entries;
     std::istringstream lines(output);
     for (std::string line; std::getline(lines, line);) {
         if (line.empty() || (line[0] != '-' && line[0] != 'd')) continue;
-        std::istringstream fields(line);
-        std::string skip, compressed, method, name;
-        fields >> skip >> skip >> skip >> skip >> skip >> compressed >> method >> skip >> skip >> name;
-        entries.push_back({name, method, compressed});
+        Listed entry;
+        std::istringstream(line) >> skip >> skip >> skip >> skip >> skip >> entry.compressedSize >> entry.method >> skip >>
+            skip >> entry.name;
+        entries.push_back(entry);
     }
     return entries;
 }
 
 fs::path corpusFile(const char* name = "wpf-chocolate-4p-png-odttf.xps") { return corpusDir() / "xps" / name; }
-
-mode_t modeOf(const fs::path& file) {
-    struct stat info {};
-    ::stat(file.c_str(), &info);
-    return info.st_mode & 07777;
-}
 
 class ArchiveTest : public ScratchTest {
 protected:
@@ -57,31 +50,25 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
+    fs::path corpusCopy() {
+        fs::copy_file(corpusFile(), scratch / "book.xps");
+        return scratch / "book.xps";
+    }
 };
 
-TEST_F(ArchiveTest, WritesStoredEntriesInOrderWithoutExtraFields) {
+TEST_F(ArchiveTest, WritesStoredEntriesInOrderMimetypeAtAFixedOffset) {
     const std::string png("\x89PNG\0\r\n", 7);
     std::vector<Entry> entries = {{"mimetype", input("m", "application/epub+zip")},
                                   {"OEBPS/content.opf", input("c", "<package/>")},
                                   {"OEBPS/images/a.png", input("a", png)}};
-    fs::path book = scratch / "out" / "book.epub";
-    fs::create_directories(book.parent_path());
-    const mode_t savedMask = ::umask(022);
-    const bool written = writeStoredArchive(book, entries);
-    ::umask(savedMask);
-    ASSERT_TRUE(written);
+    fs::path book = scratch / "book.epub";
+    ASSERT_TRUE(writeStoredArchive(book, entries));
 
     // Readers expect the media type at a fixed offset: no extra field before it.
-    std::string bytes = readText(book);
-    EXPECT_EQ(bytes.substr(26, 32), std::string("\x08\0\0\0", 4) + "mimetypeapplication/epub+zip");
+    EXPECT_EQ(readText(book).substr(26, 32), std::string("\x08\0\0\0", 4) + "mimetypeapplication/epub+zip");
     EXPECT_EQ(listing(book), (std::vector<Listed>{
                                  {"mimetype", "stor", "20"}, {"OEBPS/content.opf", "stor", "10"}, {"OEBPS/images/a.png", "stor", "7"}}));
-    std::string zeroExtras;
-    runCommand("zipinfo -v " + shellQuote(book) + " | grep -c 'length of extra field: *0 bytes'", &zeroExtras);
-    EXPECT_EQ(zeroExtras, "3\n");
     EXPECT_EQ(Archive::open(book)->read("OEBPS/images/a.png"), png);
-    EXPECT_EQ(modeOf(book), 0644u);
-    EXPECT_EQ(contents(book.parent_path()), Names{"book.epub"});
 
     // A failure keeps what was there and leaves no temporary file behind.
     writeText(book, "previous");
@@ -89,36 +76,19 @@ TEST_F(ArchiveTest, WritesStoredEntriesInOrderWithoutExtraFields) {
     EXPECT_FALSE(writeStoredArchive(book, {entries[0], entries[0]}));
     EXPECT_FALSE(writeStoredArchive(book, {entries[0], {"folder/", entries[1].file}}));
     EXPECT_EQ(readText(book), "previous");
-    EXPECT_EQ(contents(book.parent_path()), Names{"book.epub"});
-
-    ASSERT_TRUE(writeStoredArchive(book, {}));
-    EXPECT_TRUE(Archive::open(book)->entryNames().empty());
+    EXPECT_EQ(contents(scratch), (Names{"book.epub", "in", "tmp"}));
 }
 
 TEST(ArchivePattern, FollowsZipWildcards) {
-    const std::string manyA(60, 'a');
-    const struct {
-        const char* pattern;
-        const char* name;
-        bool matches;
-    } cases[] = {
+    const std::tuple<const char*, std::string, bool> cases[] = {
         {"\\[Content_Types\\].xml/*.*", "[Content_Types].xml/[0].piece", true},
         {"[Content_Types].xml", "[Content_Types].xml", false},  // a one-character set
         {"Resources/*.*", "Resources/a/b.png", true},
-        {"Resources/*.*", "Resources/noext", false},
-        {"Documents/1/Pages/*.*", "Documents/1/Pages/_rels/1.fpage.rels", true},
         {"*.odttf", "A.ODTTF", false},
-        {"page?.xml", "page10.xml", false},
-        {"a?b", "a/b", true},
-        {"img[0-9].png", "img7.png", true},
-        {"img[!0-9].png", "img7.png", false},
-        {"img[^0-9].png", "imgx.png", true},
-        {"[]x]", "]", true},
-        {"a[b", "a[b", true},  // an unclosed set is literal
-        {"*a*a*a*a*b", manyA.c_str(), false},
-        {"*", "", true},
+        {"a[!b]c[d", "axc[d", true},  // a negated set, then an unclosed one, which is literal
+        {"*a*a*a*a*b", std::string(60, 'a'), false},  // must not backtrack exponentially
     };
-    for (const auto& c : cases) EXPECT_EQ(matchesPattern(c.pattern, c.name), c.matches) << c.pattern << " vs " << c.name;
+    for (const auto& [pattern, name, matches] : cases) EXPECT_EQ(matchesPattern(pattern, name), matches) << pattern << " vs " << name;
 }
 
 TEST_F(ArchiveTest, ExtractNeverWritesOutsideTheFolder) {
@@ -138,7 +108,6 @@ TEST_F(ArchiveTest, ExtractNeverWritesOutsideTheFolder) {
     EXPECT_EQ(readText(target / "leaf"), "new");
     EXPECT_EQ(readText(target / "two"), "new");
     EXPECT_FALSE(fs::exists(scratch / "x"));
-    EXPECT_EQ(contents(target), (Names{"leaf", "linked", "ok", "two"}));
     EXPECT_TRUE(isSafeEntryName("a/..b/c.."));
 }
 
@@ -175,41 +144,8 @@ TEST_F(ArchiveTest, RefusesToInflateBombs) {
     EXPECT_TRUE(contents(scratch / "liar").empty());
 }
 
-TEST_F(ArchiveTest, OpenFailsForDamagedFilesAndLeavesThemAlone) {
-    std::string corpus = readText(corpusFile());
-    const std::pair<const char*, std::string> files[] = {{"half", corpus.substr(0, corpus.size() / 2)},
-                                                         {"tail-cut", corpus.substr(0, corpus.size() - 10)},
-                                                         {"text", "<FixedDocumentSequence/>"},
-                                                         {"empty", ""}};
-    for (const auto& [name, bytes] : files) {
-        writeText(scratch / name, bytes);
-        EXPECT_FALSE(Archive::open(scratch / name)) << name;
-        EXPECT_EQ(readText(scratch / name), bytes) << name;
-    }
-    EXPECT_FALSE(Archive::open(scratch / "missing"));
-    EXPECT_FALSE(fs::exists(scratch / "missing"));
-}
-
-TEST_F(ArchiveTest, ReadsEveryCorpusEntryAndExtractsInterleavedParts) {
-    for (const auto& item : fs::directory_iterator(corpusDir() / "xps")) {
-        if (item.path().extension() != ".xps") continue;
-        auto archive = Archive::open(item.path());
-        ASSERT_TRUE(archive) << item.path();
-        Names expected;
-        for (const Listed& entry : listing(item.path())) expected.push_back(entry.name);
-        EXPECT_EQ(archive->entryNames(), expected) << item.path();
-        for (const std::string& name : expected) EXPECT_TRUE(name.ends_with('/') || archive->read(name)) << item.path() << ": " << name;
-    }
-    // Data descriptors, and a content-types part split into pieces.
-    auto archive = Archive::open(corpusFile("pdfsharpxps-crop-example-interleaved-1p-png.xps"));
-    auto pieces = archive->extract({"\\[Content_Types\\].xml/*.*"}, scratch / "out");
-    EXPECT_EQ(pieces.size(), 16u);
-    for (const std::string& piece : pieces) EXPECT_EQ(readText(scratch / "out" / piece), archive->read(piece)) << piece;
-}
-
 TEST_F(ArchiveTest, UpdateDeletesReplacesAndAppends) {
-    fs::path copy = scratch / "book.xps";
-    fs::copy_file(corpusFile(), copy);
+    fs::path copy = corpusCopy();
     ::chmod(copy.c_str(), 0640);
     std::vector<Listed> before = listing(copy);
     const std::string font = before[4].name;
@@ -232,13 +168,13 @@ TEST_F(ArchiveTest, UpdateDeletesReplacesAndAppends) {
     expected.push_back({font, "stor", "5"});
     EXPECT_EQ(listing(copy), expected);  // untouched entries keep their compressed form
     EXPECT_EQ(runCommand("unzip -tq " + shellQuote(copy)), 0);
-    EXPECT_EQ(Archive::open(copy)->read("Documents/1/Pages/1.fpage"), Archive::open(corpusFile())->read("Documents/1/Pages/1.fpage"));
-    EXPECT_EQ(modeOf(copy), 0640u);
+    struct stat info {};
+    ::stat(copy.c_str(), &info);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
 }
 
 TEST_F(ArchiveTest, FailedOrAbandonedUpdateLeavesTheFileAsItWas) {
-    fs::path copy = scratch / "book.xps";
-    fs::copy_file(corpusFile(), copy);
+    fs::path copy = corpusCopy();
     const std::string before = readText(copy);
     {
         auto archive = Archive::open(copy);
@@ -250,7 +186,6 @@ TEST_F(ArchiveTest, FailedOrAbandonedUpdateLeavesTheFileAsItWas) {
         EXPECT_TRUE(archive->addFile("vanishing", input("vanishing", "data")));
         fs::remove(scratch / "in" / "vanishing");
         EXPECT_FALSE(archive->commit());
-        EXPECT_FALSE(archive->commit());
     }
     {
         auto archive = Archive::open(copy);
@@ -259,33 +194,6 @@ TEST_F(ArchiveTest, FailedOrAbandonedUpdateLeavesTheFileAsItWas) {
     }
     EXPECT_EQ(readText(copy), before);
     EXPECT_EQ(contents(scratch), (Names{"book.xps", "in", "tmp"}));
-}
-
-TEST_F(ArchiveTest, KilledCommitLeavesOriginalOrCompleteUpdateAndNothingElse) {
-    fs::path copy = scratch / "book.xps";
-    fs::copy_file(corpusFile(), copy);
-    const std::string before = readText(copy);
-    std::string big(24 << 20, '\0');
-    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 2654435761u) >> 13);
-    fs::path bigFile = input("big", big);
-
-    for (int delayMs : {0, 1, 3, 6, 10, 20, 40, 80}) {
-        pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            auto archive = Archive::open(copy);
-            _exit(archive && archive->addFile("big.bin", bigFile) && archive->commit() ? 0 : 1);
-        }
-        ::usleep(delayMs * 1000);
-        ::kill(child, SIGKILL);
-        ::waitpid(child, nullptr, 0);
-        EXPECT_EQ(contents(scratch), (Names{"book.xps", "in", "tmp"})) << "after " << delayMs << " ms";
-        if (readText(copy) == before) continue;
-        auto archive = Archive::open(copy);
-        ASSERT_TRUE(archive) << "after " << delayMs << " ms";
-        EXPECT_EQ(archive->read("big.bin"), big) << "after " << delayMs << " ms";
-        fs::copy_file(corpusFile(), copy, fs::copy_options::overwrite_existing);
-    }
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
-#include <future>
 #include <string>
 #include <vector>
 
@@ -35,77 +33,54 @@ Document parsed(std::string_view text) {
     return document ? std::move(*document) : Document::create("failed");
 }
 
-TEST(XmlBuild, PackageWithPrefixedMetadataIsPrettyAndReparses) {
+TEST(XmlWrite, BuiltDocumentIsPrettyEscapedAndReparsesToItself) {
     Document document = Document::create("package");
     Element package = document.root();
     package.addNamespace("", opfNamespace);
     package.setAttribute("version", "2.0");
-    package.setAttribute("unique-identifier", "bookid");
     Element metadata = package.addChild("metadata");
     metadata.addNamespace("dc", dcNamespace);
     metadata.addNamespace("opf", opfNamespace);
     metadata.addChild("dc:title", "Caf\u00e9 & <Co>");
-    Element identifier = metadata.addChild("dc:identifier", "978-0");
-    identifier.setAttribute("id", "bookid");
-    identifier.setAttribute("opf:scheme", "ISBN");
-    Element cover = metadata.addChild("meta");
-    cover.setAttribute("name", "cover");
-    cover.setAttribute("content", "cover-image");
+    metadata.addChild("dc:identifier", "978-0").setAttribute("opf:scheme", "ISBN");
     package.addChild("manifest");
 
     const std::string expected =
         "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-        "<package xmlns=\"http://www.idpf.org/2007/opf\" version=\"2.0\" unique-identifier=\"bookid\">\n"
+        "<package xmlns=\"http://www.idpf.org/2007/opf\" version=\"2.0\">\n"
         "  <metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:opf=\"http://www.idpf.org/2007/opf\">\n"
         "    <dc:title>Caf\u00e9 &amp; &lt;Co&gt;</dc:title>\n"
-        "    <dc:identifier id=\"bookid\" opf:scheme=\"ISBN\">978-0</dc:identifier>\n"
-        "    <meta name=\"cover\" content=\"cover-image\"/>\n"
+        "    <dc:identifier opf:scheme=\"ISBN\">978-0</dc:identifier>\n"
         "  </metadata>\n"
         "  <manifest/>\n"
         "</package>\n";
     EXPECT_EQ(document.serialize(), expected);
-
     Document again = parsed(expected);
-    Element metadataAgain = again.root().firstChild("metadata");
-    EXPECT_EQ(metadataAgain.firstChild("dc:title").text(), "Caf\u00e9 & <Co>");
-    EXPECT_EQ(metadataAgain.firstChild("dc:identifier").attribute("opf:scheme"), "ISBN");
+    EXPECT_EQ(again.root().firstChild("metadata").firstChild("dc:title").text(), "Caf\u00e9 & <Co>");
     EXPECT_EQ(again.serialize(), expected);  // a pretty document is a fixed point
+
+    // Pretty printing redoes only the whitespace between elements.
+    EXPECT_EQ(parsed("<list>\n\t\t<a>one</a>   <b/>\n<p>Mixed <i>text</i> stays\n as it was</p>"
+                     "<pre xml:space=\"preserve\">\n  <c/>\n</pre></list>")
+                  .serialize({.declareEncoding = false}),
+              "<?xml version=\"1.0\"?>\n<list>\n  <a>one</a>\n  <b/>\n  <p>Mixed <i>text</i> stays\n as it was</p>\n"
+              "  <pre xml:space=\"preserve\">\n  <c/>\n</pre>\n</list>\n");
 }
 
-TEST(XmlEdit, AttributesKeepTheirOrderAndAreReplacedInPlace) {
+TEST(XmlEdit, AttributesKeepTheirOrderAndTextIsLiteral) {
     Document document = parsed("<r><item id=\"a\" href=\"x\" media-type=\"m\"/></r>");
     Element item = document.root().firstChild("item");
     item.setAttribute("href", "y \"quoted\" & <more>");
     item.setAttribute("properties", "nav");
     item.removeAttribute("id");
-    item.removeAttribute("missing");
     item.setAttribute("id", "b");
     EXPECT_EQ(document.serialize({.pretty = false}),
               "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
               "<r><item href=\"y &quot;quoted&quot; &amp; &lt;more&gt;\" media-type=\"m\" properties=\"nav\" "
               "id=\"b\"/></r>\n");
-    Document again = parsed(document.serialize());
-    EXPECT_EQ(again.root().firstChild("item").attribute("href"), "y \"quoted\" & <more>");
-
-    // Text is literal: what looks like a reference is escaped, not resolved.
+    // What looks like a reference is escaped, not resolved.
     item.setText("<b>&amp;</b>");
     EXPECT_EQ(parsed(document.serialize()).root().firstChild("item").text(), "<b>&amp;</b>");
-}
-
-TEST(XmlWrite, PrettyPrintingReindentsElementContentOnly) {
-    Document document = parsed(
-        "<list>\n\t\t<a>one</a>   <b/>\n<p>Mixed <i>text</i> stays\n as it was</p>"
-        "<pre xml:space=\"preserve\">\n  <c/>\n</pre></list>");
-    document.root().addChild("added");
-    EXPECT_EQ(document.serialize({.declareEncoding = false}),
-              "<?xml version=\"1.0\"?>\n"
-              "<list>\n"
-              "  <a>one</a>\n"
-              "  <b/>\n"
-              "  <p>Mixed <i>text</i> stays\n as it was</p>\n"
-              "  <pre xml:space=\"preserve\">\n  <c/>\n</pre>\n"
-              "  <added/>\n"
-              "</list>\n");
 }
 
 class XmlFileTest : public ScratchTest {};
@@ -114,58 +89,45 @@ class XmlFileTest : public ScratchTest {};
 // while the page's img and link elements keep their empty-element tags.
 TEST_F(XmlFileTest, EditedPageKeepsEverythingButTheEdit) {
     fs::path original = packager::testing::corpusDir() / "export/sierra/OEBPS/Flow_5.xhtml";
-    std::string before = readText(original);
-    ASSERT_FALSE(before.empty());
-
-    std::string error;
-    std::optional<Document> page = Document::parseFile(original, Parse::Strict, &error);
-    ASSERT_TRUE(page) << error;
+    std::string expected = readText(original);
+    std::optional<Document> page = Document::parseFile(original);
+    ASSERT_TRUE(page);
     Element audio;
     for (Element paragraph : page->root().firstChild("body").firstChild("div").children("p"))
         if (Element found = paragraph.firstChild("audio")) audio = found;
     ASSERT_EQ(audio.attribute("id"), "box27");
     audio.setAttribute("src", "media/sound.mp3");
     audio.removeAttribute("id");
-
-    fs::path copy = scratch / "Flow_5.xhtml";
-    ASSERT_TRUE(page->save(copy, {.pretty = false, .xhtml = true}));
+    ASSERT_TRUE(page->save(scratch / "Flow_5.xhtml", {.pretty = false, .xhtml = true}));
     EXPECT_FALSE(page->save(scratch / "missing" / "Flow_5.xhtml"));
 
-    std::string expected = before;
     const std::string oldDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
     const std::string oldAudio = "<audio id=\"box27\" controls=\"controls\" src=\"placeholder.mp3\"/>";
     ASSERT_EQ(expected.rfind(oldDeclaration, 0), 0u);
     ASSERT_NE(expected.find(oldAudio), std::string::npos);
-    expected.replace(expected.find(oldAudio), oldAudio.size(),
-                     "<audio controls=\"controls\" src=\"media/sound.mp3\"></audio>");
+    expected.replace(expected.find(oldAudio), oldAudio.size(), "<audio controls=\"controls\" src=\"media/sound.mp3\"></audio>");
     expected.replace(0, oldDeclaration.size(), "<?xml version=\"1.0\" encoding=\"utf-8\"?>");
-    expected = resolveCharacterReferences(expected);
-    std::string written = readText(copy);
-    auto [at, unused] = std::mismatch(written.begin(), written.end(), expected.begin(), expected.end());
-    EXPECT_TRUE(written == expected) << "first difference at byte " << (at - written.begin()) << ": "
-                                     << std::string(at, std::min(at + 80, written.end()));
+    EXPECT_EQ(readText(scratch / "Flow_5.xhtml"), resolveCharacterReferences(expected));
 }
 
+// Nothing is printed: each message names the file and line instead.
 TEST_F(XmlFileTest, UnreadableInputsGiveNoDocumentAndSayWhy) {
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"unclosed.xml", "<?xml version=\"1.0\"?>\n<a>\n<b></a>"},
-        {"latin1.xml", "<a>caf\xe9</a>"},  // undeclared, so UTF-8, which this is not
-        {"empty.xml", ""},
-        {"prolog-only.xml", "<?xml version=\"1.0\"?>\n<!-- nothing -->\n"},
-        {"two-roots.xml", "<a/><b/>"},
-    };
-    for (const auto& [name, bytes] : cases) writeText(scratch / name, bytes);
     ::testing::internal::CaptureStderr();
-    for (const char* name : {"unclosed.xml", "latin1.xml", "empty.xml", "prolog-only.xml", "two-roots.xml", "absent.xml"}) {
+    for (const auto& [name, bytes] : std::vector<std::pair<std::string, std::string>>{
+             {"unclosed.xml", "<?xml version=\"1.0\"?>\n<a>\n<b></a>"},
+             {"latin1.xml", "<a>caf\xe9</a>"},  // undeclared, so UTF-8, which this is not
+             {"prolog-only.xml", "<?xml version=\"1.0\"?>\n<!-- nothing -->\n"},
+             {"two-roots.xml", "<a/><b/>"},
+             {"absent.xml", ""}}) {
+        if (name != "absent.xml") writeText(scratch / name, bytes);
         std::string error;
         EXPECT_FALSE(Document::parseFile(scratch / name, Parse::Strict, &error)) << name;
         EXPECT_NE(error.find(name), std::string::npos) << name << ": " << error;
     }
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-
     std::string error;
     EXPECT_FALSE(Document::parseMemory("<a>\n<b>x</a>", Parse::Strict, &error));
     EXPECT_NE(error.find("line 2"), std::string::npos) << error;
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 
     // Recovery keeps what it can read, but still needs a root.
     std::optional<Document> recovered = Document::parseMemory("<a><b/><b><c></a>", Parse::Recover);
@@ -175,23 +137,20 @@ TEST_F(XmlFileTest, UnreadableInputsGiveNoDocumentAndSayWhy) {
 }
 
 TEST_F(XmlFileTest, EntitiesAreNeverExpandedNorLoaded) {
-    fs::path secret = scratch / "secret.txt";
+    const std::string secret = (scratch / "secret.txt").string(), dtd = (scratch / "outside.dtd").string();
     writeText(secret, "TOP-SECRET-CONTENT");
-    fs::path dtd = scratch / "outside.dtd";
-    writeText(dtd, "<!ENTITY leak SYSTEM \"file://" + secret.string() + "\">");
+    writeText(dtd, "<!ENTITY leak SYSTEM \"file://" + secret + "\">");
     std::string lol = "<!ENTITY lol0 \"lollollollollollollollollollol\">";
     for (int i = 1; i < 10; ++i) {
-        std::string previous = "&lol" + std::to_string(i - 1) + ";";
         lol += "<!ENTITY lol" + std::to_string(i) + " \"";
-        for (int j = 0; j < 10; ++j) lol += previous;
+        for (int j = 0; j < 10; ++j) lol += "&lol" + std::to_string(i - 1) + ";";
         lol += "\">";
     }
-
-    const std::vector<std::string> hostile = {
-        "<!DOCTYPE r [<!ENTITY x SYSTEM \"file://" + secret.string() + "\">]><r>&x;</r>",
-        "<!DOCTYPE r [<!ENTITY x SYSTEM \"" + secret.string() + "\">]><r a=\"&x;\">&x;</r>",
-        "<!DOCTYPE r [<!ENTITY % p SYSTEM \"file://" + dtd.string() + "\"> %p;]><r>&leak;</r>",
-        "<!DOCTYPE r SYSTEM \"file://" + dtd.string() + "\"><r>&leak;</r>",
+    const std::string hostile[] = {
+        "<!DOCTYPE r [<!ENTITY x SYSTEM \"file://" + secret + "\">]><r>&x;</r>",
+        "<!DOCTYPE r [<!ENTITY x SYSTEM \"" + secret + "\">]><r a=\"&x;\">&x;</r>",
+        "<!DOCTYPE r [<!ENTITY % p SYSTEM \"file://" + dtd + "\"> %p;]><r>&leak;</r>",
+        "<!DOCTYPE r SYSTEM \"file://" + dtd + "\"><r>&leak;</r>",
         "<!DOCTYPE r [" + lol + "]><r a=\"&lol9;\">&lol9;</r>",
     };
     for (Parse mode : {Parse::Strict, Parse::Recover}) {
@@ -201,38 +160,15 @@ TEST_F(XmlFileTest, EntitiesAreNeverExpandedNorLoaded) {
             ::testing::internal::CaptureStderr();
             std::optional<Document> document = Document::parseMemory(text, mode, &error);
             EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-            if (document) {
-                std::string output = document->serialize();
-                std::string content = document->root().text() + document->root().attribute("a").value_or("");
-                EXPECT_EQ(output.find("TOP-SECRET"), std::string::npos) << output;
-                EXPECT_EQ(content.find("TOP-SECRET"), std::string::npos);
-                EXPECT_LT(output.size() + content.size(), 10000u);
-            } else {
-                EXPECT_FALSE(error.empty());
-                EXPECT_EQ(error.find("TOP-SECRET"), std::string::npos) << error;
-            }
+            // Whatever comes back, as a tree or as an error, holds no secret and no expansion.
+            std::string output = document ? document->serialize() + document->root().text() +
+                                                 document->root().attribute("a").value_or("")
+                                           : error;
+            EXPECT_EQ(output.find("TOP-SECRET"), std::string::npos) << output;
+            EXPECT_LT(output.size(), 10000u);
             EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5)) << text.substr(0, 80);
         }
     }
-}
-
-TEST(XmlParse, ErrorsStayWithTheirOwnThread) {
-    ::testing::internal::CaptureStderr();
-    std::vector<std::future<std::string>> results;
-    for (int thread = 0; thread < 8; ++thread) {
-        results.push_back(std::async(std::launch::async, [thread] {
-            std::string text = "<r>" + std::string(static_cast<std::size_t>(thread) + 1, '\n') + "<open></r>";
-            std::string error;
-            for (int round = 0; round < 200; ++round) {
-                if (Document::parseMemory(text, Parse::Strict, &error)) return std::string("parsed");
-                Document::parseMemory("<ok/>");
-            }
-            return error;
-        }));
-    }
-    for (int thread = 0; thread < 8; ++thread)
-        EXPECT_NE(results[thread].get().find("line " + std::to_string(thread + 2)), std::string::npos) << thread;
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
 }  // namespace
