@@ -5,6 +5,7 @@
 #include "blio/asset_list.h"
 #include "blio/blio_package_run.h"
 #include "blio/lower_cased.h"
+#include "common/on_scope_exit.h"
 #include "common/file/file_io.h"
 #include "common/file/writable_folder.h"
 #include "common/platform/platform.h"
@@ -35,18 +36,6 @@ std::optional<fs::path> findXpsFile(const fs::path& sourceDir) {
     return std::nullopt;
 }
 
-// Removes the workspace however the run leaves its scope.
-class WorkspaceGuard {
-public:
-    explicit WorkspaceGuard(AssetList& list) : list(list) {}
-    WorkspaceGuard(const WorkspaceGuard&) = delete;
-    WorkspaceGuard& operator=(const WorkspaceGuard&) = delete;
-    ~WorkspaceGuard() { list.tearDownBlioTempDir(); }
-
-private:
-    AssetList& list;
-};
-
 }  // namespace
 
 std::uint32_t createBlioPackage(const std::string& source, const std::string& destination) {
@@ -73,7 +62,7 @@ std::uint32_t createBlioPackage(const std::string& source, const std::string& de
 
     AssetList list = AssetList::initWithSource(source, destinationFolder);
     if (std::uint32_t code = list.initializeComponents(bundle); code != EBOOKPACKAGER_OK) return code;
-    WorkspaceGuard workspace(list);
+    const OnScopeExit removeWorkspace([&] { list.tearDownBlioTempDir(); });
     list.setDestFileName(target.filename().string());
 
     list.readXml(sourceDir / "AssetList.xml");

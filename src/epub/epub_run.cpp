@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "common/on_scope_exit.h"
 #include "common/file/file_io.h"
 #include "common/file/writable_folder.h"
 #include "common/platform/platform.h"
@@ -42,18 +43,6 @@ bool hasFlowPage(const fs::path& reflowFolder) {
     return false;
 }
 
-// Removes the workspace however the run leaves its scope.
-class WorkspaceGuard {
-public:
-    explicit WorkspaceGuard(EpubPackager& packager) : packager(packager) {}
-    WorkspaceGuard(const WorkspaceGuard&) = delete;
-    WorkspaceGuard& operator=(const WorkspaceGuard&) = delete;
-    ~WorkspaceGuard() { packager.deleteComponents(); }
-
-private:
-    EpubPackager& packager;
-};
-
 }  // namespace
 
 std::uint32_t createEPubPackage(const std::string& source, const std::string& destination, const EpubOptions& options) {
@@ -80,7 +69,7 @@ std::uint32_t createEPubPackage(const std::string& source, const std::string& de
 
     EpubPackager packager = EpubPackager::initWithSource(source, destinationFolder);
     if (std::uint32_t code = packager.initializeComponents(bundle); code != 0) return code;
-    WorkspaceGuard workspace(packager);
+    const OnScopeExit removeWorkspace([&] { packager.deleteComponents(); });
     packager.setDestFileName(targetPath.filename().string());
 
     packager.createEPubStructure();
