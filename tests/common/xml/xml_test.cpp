@@ -92,6 +92,16 @@ TEST(XmlEdit, AttributesKeepTheirOrderAndAreReplacedInPlace) {
     EXPECT_EQ(parsed(document.serialize()).root().firstChild("item").text(), "<b>&amp;</b>");
 }
 
+TEST(XmlEdit, CharactersXmlCannotCarryBecomeReplacementCharacters) {
+    Document document = Document::create("r");
+    Element item = document.root().addChild("item");
+    item.setAttribute("href", "a\xFF\x01\tb\xC3\xA9\xEF\xBF\xBF");
+    item.setText(std::string("\0x\x1F", 3));
+    Document again = parsed(document.serialize());
+    EXPECT_EQ(again.root().firstChild("item").attribute("href"), "a\uFFFD\uFFFD\tb\u00E9\uFFFD");
+    EXPECT_EQ(again.root().firstChild("item").text(), "\uFFFDx\uFFFD");
+}
+
 TEST(XmlWrite, PrettyPrintingReindentsElementContentOnly) {
     Document document = parsed(
         "<list>\n\t\t<a>one</a>   <b/>\n<p>Mixed <i>text</i> stays\n as it was</p>"
