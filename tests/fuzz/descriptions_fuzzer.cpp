@@ -28,7 +28,7 @@ using packager::AssetList;
     std::abort();
 }
 
-// One workspace for the whole process, below the scratch folder.
+// One workspace below the scratch folder, kept for the life of the process.
 AssetList& workspace() {
     static AssetList* list = [] {
         setenv("TMPDIR", packager::fuzzing::scratchFolder().c_str(), 1);
