@@ -35,11 +35,17 @@ protected:
 };
 
 TEST_F(SymbolicLinksTest, EpubPackagesNothingALinkLeadsTo) {
+    // A link the asset list names is the user's choice, and is followed.
+    fs::create_directories(scratch / "media");
+    fs::rename(source / "assets" / "foghorn.mp3", scratch / "media" / "foghorn.mp3");
+    fs::create_symlink(scratch / "media" / "foghorn.mp3", source / "assets" / "foghorn.mp3");
     plantLinks(source, {"OEBPS/Flow_9.xhtml", "OEBPS/book.css", "OEBPS/images/leak.png", "OEBPS/Metadata.xml"},
                {"OEBPS", "OEBPS/images", "assets"});
     EXPECT_EQ(packageBook(), 0u);
     expectSecretKept(book);
     EXPECT_NE(entryText(book, "OEBPS/Flow_0.xhtml"), "");  // the real pages are still there
+    const std::vector<std::string> names = entryNames(book);
+    EXPECT_TRUE(std::any_of(names.begin(), names.end(), [](const std::string& name) { return name.ends_with(".mp3"); }));
 }
 
 TEST_F(SymbolicLinksTest, BlioPackagesNothingALinkLeadsTo) {
