@@ -97,7 +97,7 @@ void Collector::video(const Asset& asset, const std::string& key) {
 void Collector::slideshowFolder(const Asset& asset, const fs::path& folder, const std::string& key) {
     std::vector<fs::path> images;
     for (const fs::path& entry : listFolder(folder))
-        if (EpubPackagerImageUtility::isImageFile(entry)) images.push_back(entry);
+        if (isPlainFile(entry) && EpubPackagerImageUtility::isImageFile(entry)) images.push_back(entry);
     if (images.empty()) return;
 
     const std::string page = "OverlayAssets/Slideshow/" + key + ".html";

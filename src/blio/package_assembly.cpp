@@ -35,14 +35,14 @@ std::string shortestText(double number) {
 // export has some.
 void fillInSpineDepth(const fs::path& sourceDir) {
     const fs::path metadata = sourceDir / "Metadata.xml";
-    if (!exists(metadata)) return;
+    if (!isPlainFile(metadata)) return;  // never edit a file through a link
     const fs::path spineArt = sourceDir / "SpineArt.jpg";
     const double depth = exists(spineArt) ? EpubPackagerImageUtility::getImageWidth(spineArt) : kDefaultSpineDepth;
     Files::replaceInFile(metadata, kSpineDepthPlaceholder, shortestText(depth));
 }
 
 void addIfPresent(XpsUtility& xps, const fs::path& file, const std::string& entryName) {
-    if (exists(file) && !isFolder(file)) xps.addFile(file, entryName);
+    if (isPlainFile(file)) xps.addFile(file, entryName);
 }
 
 void addFlow(XpsUtility& xps, const fs::path& flow) {
@@ -65,7 +65,7 @@ void registerEnhancedContentTypes(XpsUtility& xps, const fs::path& enhancedConte
 std::size_t addThumbnails(XpsUtility& xps, const fs::path& thumbnails) {
     std::size_t count = 0;
     for (const fs::path& entry : listFolder(thumbnails)) {
-        if (!EpubPackagerImageUtility::isImageFile(entry)) continue;
+        if (!isPlainFile(entry) || !EpubPackagerImageUtility::isImageFile(entry)) continue;
         xps.addFile(entry, std::string(kThumbnailEntry) + entry.filename().string());
         ++count;
     }

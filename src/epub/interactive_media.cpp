@@ -69,7 +69,10 @@ std::string EpubPackager::packageMediaFile(const std::string& path) {
     const fs::path folder = oebpsDir() / kMediaFolder;
     if (!EpubPackagerFileUtility::createDirectoryAtPath(folder)) return path;
     const std::string name = EpubPackagerFileUtility::randomFileName() + fs::path(path).extension().string();
-    if (!placeFile(path, folder / name)) return path;
+    // The asset list may name any file of the user's, so a link there is
+    // followed here; placeFile itself refuses links, as in an export's folders
+    // they could lead anywhere.
+    if (!placeFile(fs::canonical(path, error), folder / name)) return path;
     const std::string href = std::string(kMediaFolder) + "/" + name;
     mediaCopies.emplace(path, href);
     mediaHrefs.insert(href);

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "common/file/file_io.h"
+#include "common/file/file_utility.h"
 
 namespace packager {
 
@@ -32,8 +33,10 @@ bool cloneFile(const fs::path& from, const fs::path& to) {
 }  // namespace
 
 bool placeFile(const fs::path& from, const fs::path& to) {
+    // A link could bring in any file of the user's, and a name that is not
+    // UTF-8 cannot be written into the book.
+    if (!isPlainFile(from) || !isValidUtf8(to.filename().string())) return false;
     std::error_code error;
-    if (!fs::is_regular_file(from, error)) return false;
     auto link = [&] { return ::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0; };
     if (link()) return true;
     if (errno == EEXIST) {
@@ -51,6 +54,7 @@ bool placeTree(const fs::path& from, const fs::path& to) {
     fs::create_directories(to, error);
     bool placed = true;
     for (const fs::path& relative : walkFolder(from)) {
+        if (!isValidUtf8(relative.string())) continue;  // the book could not hold it
         const fs::path source = from / relative;
         if (fs::is_directory(source, error)) {
             fs::create_directories(to / relative, error);

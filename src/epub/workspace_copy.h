@@ -10,11 +10,13 @@ namespace fs = std::filesystem;
 // system allows: a hard link, else a copy-on-write clone, else a byte copy.
 // A link shares the export's file, so every later change to a workspace file
 // must replace it by rename (as writeFileAtomically and Document::save do) and
-// never write into it. An existing item at `to` is replaced.
+// never write into it. An existing item at `to` is replaced. A symbolic link
+// at `from`, or a name at `to` that is not UTF-8, is refused.
 bool placeFile(const fs::path& from, const fs::path& to);
 
 // placeFile for every file below `from`, recreating its folders below `to`.
-// Symbolic links are left out. True when every file was placed.
+// Symbolic links and names that are not UTF-8 are left out. True when every
+// other file was placed.
 bool placeTree(const fs::path& from, const fs::path& to);
 
 }  // namespace packager

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "../epub/epub_fixture.h"
+#include "blio/blio_package_run.h"
 
 namespace packager::testing {
 
@@ -11,8 +12,22 @@ namespace packager::testing {
 // means the run read something it had no business reading.
 inline constexpr std::string_view kSecret = "SECRET-7f3a9c0e";
 
+// Every entry of a package, name and bytes, checked readable on the way:
+// empty when the package is missing or any entry cannot be read back.
+inline std::string packageContents(const fs::path& package) {
+    auto archive = archive::Archive::open(package);
+    if (!archive) return {};
+    std::string contents;
+    for (const std::string& name : archive->entryNames()) {
+        std::optional<std::string> bytes = archive->read(name);
+        if (!bytes) return {};
+        contents += name + "\n" + *bytes + "\n";
+    }
+    return contents;
+}
+
 // A copy of the example export, a private file holding kSecret, and a
-// destination for the book.
+// destination for the book; the Blio example is copied on demand.
 class HostileExportTest : public ScratchTest {
 protected:
     void SetUp() override {
@@ -20,29 +35,24 @@ protected:
         source = copyExport(sourceDir() / "examples" / "epub-book", scratch / "export");
         secretFile = scratch / "private" / "secret.txt";
         writeText(secretFile, kSecret);
+        book = scratch / "out" / "Book.epub";
+        blioPackage = scratch / "out" / "Book.xps";
     }
 
     std::uint32_t packageBook(const fs::path& bundle = bundleDir()) {
         return createEPubPackage(source.string(), book.string(), epubOptions(), bundle);
     }
+    std::string bookContents() const { return packageContents(book); }
 
-    // Every entry of the book, name and bytes, checked readable on the way:
-    // empty when the book is missing or any entry cannot be read back.
-    std::string bookContents() const {
-        auto archive = archive::Archive::open(book);
-        if (!archive) return {};
-        std::string contents;
-        for (const std::string& name : archive->entryNames()) {
-            std::optional<std::string> bytes = archive->read(name);
-            if (!bytes) return {};
-            contents += name + "\n" + *bytes + "\n";
-        }
-        return contents;
+    fs::path copyBlioExample() { return copyExport(sourceDir() / "examples" / "blio-book", scratch / "blio-export"); }
+    std::uint32_t packageBlioBook(const fs::path& blioSource) {
+        return createBlioPackage(blioSource.string(), blioPackage.string(), bundleDir());
     }
 
     fs::path source;
     fs::path secretFile;
-    fs::path book = scratch / "out" / "Book.epub";
+    fs::path book;
+    fs::path blioPackage;
 };
 
 }  // namespace packager::testing

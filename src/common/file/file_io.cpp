@@ -188,6 +188,11 @@ fs::path standardizePath(const std::string& path) {
     return clean;
 }
 
+bool isPlainFile(const fs::path& path) {
+    std::error_code error;
+    return fs::is_regular_file(fs::symlink_status(path, error));
+}
+
 bool isFolder(const fs::path& path) {
     std::error_code error;
     return fs::is_directory(path, error);

@@ -53,6 +53,10 @@ fs::path standardizePath(const std::string& path);
 
 bool isFolder(const fs::path& path);  // follows links
 
+// A regular file itself, not a link to one: what a run may take from an
+// export, where a link could lead to any file of the user's.
+bool isPlainFile(const fs::path& path);
+
 // True when anything is at `path`, a dangling link included. An object rather
 // than a function: as a function, an unqualified exists(path) would be
 // ambiguous with std::filesystem::exists, which argument-dependent lookup finds

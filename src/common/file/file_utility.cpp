@@ -15,41 +15,6 @@ namespace {
 
 bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool isValidUtf8(std::string_view text) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    std::size_t size = text.size();
-    std::size_t i = 0;
-    while (i < size) {
-        unsigned char lead = bytes[i];
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t length;
-        unsigned char low = 0x80;  // allowed range of the second byte
-        unsigned char high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0) low = 0xA0;   // overlong
-            if (lead == 0xED) high = 0x9F;  // surrogates
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0) low = 0x90;   // overlong
-            if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
-        } else {
-            return false;
-        }
-        if (size - i < length || bytes[i + 1] < low || bytes[i + 1] > high) return false;
-        for (std::size_t k = 2; k < length; ++k)
-            if (!isContinuation(bytes[i + k])) return false;
-        i += length;
-    }
-    return true;
-}
-
 char foldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::optional<std::string> readUtf8(const fs::path& file) {
@@ -143,6 +108,40 @@ bool publishCopy(const fs::path& from, const fs::path& target, bool sourceIsFold
 }
 
 }  // namespace
+
+bool isValidUtf8(std::string_view text) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    std::size_t size = text.size();
+    std::size_t i = 0;
+    while (i < size) {
+        unsigned char lead = bytes[i];
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t length;
+        unsigned char low = 0x80;  // allowed range of the second byte
+        unsigned char high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            if (lead == 0xE0) low = 0xA0;   // overlong
+            if (lead == 0xED) high = 0x9F;  // surrogates
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            if (lead == 0xF0) low = 0x90;   // overlong
+            if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
+        } else {
+            return false;
+        }
+        if (size - i < length || bytes[i + 1] < low || bytes[i + 1] > high) return false;
+        for (std::size_t k = 2; k < length; ++k)
+            if (!isContinuation(bytes[i + k])) return false;
+        i += length;
+    }
+    return true;
+}
 
 bool EpubPackagerFileUtility::findInFile(const fs::path& file, std::string_view text) {
     if (text.empty()) return false;  // nothing to look for is never found

@@ -51,4 +51,8 @@ public:
     static std::string randomFileName();
 };
 
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF. The
+// test a file name must pass to be written into a package.
+bool isValidUtf8(std::string_view text);
+
 }  // namespace packager

@@ -1,3 +1,4 @@
+#include "common/platform/platform.h"
 #include "common/xml/libxml_support.h"
 #include "common/xml/xml.h"
 
@@ -11,6 +12,19 @@ struct QName {
     std::string prefix;  // empty for a plain name
     std::string local;
 };
+
+// XML 1.0 cannot carry invalid UTF-8, control characters other than tab and
+// line breaks, or U+FFFE and U+FFFF, not even as character references. Values
+// often come from file names, which may hold any byte, so such characters
+// become U+FFFD and the saved document always parses again.
+std::string xmlCharacters(std::string_view text) {
+    std::u16string units = platform::utf8ToUtf16(std::string(text));
+    for (char16_t& unit : units) {
+        const bool control = unit < 0x20 && unit != '\t' && unit != '\n' && unit != '\r';
+        if (control || unit == 0xFFFE || unit == 0xFFFF) unit = 0xFFFD;
+    }
+    return platform::utf16ToUtf8(reinterpret_cast<const std::uint16_t*>(units.c_str()));
+}
 
 QName splitName(std::string_view name) {
     auto colon = name.find(':');
@@ -101,8 +115,8 @@ void Element::setText(std::string_view text) {
     xmlNodeSetContent(node, nullptr);  // frees the children
     if (text.empty()) return;
     // A text node, not xmlNodeSetContent's value: that would read "&name;" as a reference.
-    xmlNode* content = xmlNewDocTextLen(node->doc, reinterpret_cast<const xmlChar*>(text.data()),
-                                        static_cast<int>(text.size()));
+    const std::string characters = xmlCharacters(text);
+    xmlNode* content = xmlNewDocTextLen(node->doc, toXml(characters), static_cast<int>(characters.size()));
     if (content != nullptr) xmlAddChild(node, content);
 }
 
@@ -112,7 +126,7 @@ void Element::setAttribute(std::string_view name, std::string_view value) {
         addNamespace(name == "xmlns" ? std::string_view() : name.substr(6), value);
         return;
     }
-    std::string text(value);
+    const std::string text = xmlCharacters(value);
     if (xmlAttr* existing = findAttribute(node, name)) {
         // Same namespace and local name: libxml2 replaces the value where it stands.
         xmlSetNsProp(node, existing->ns, existing->name, toXml(text));

@@ -43,6 +43,8 @@ public:
     Element addChild(std::string_view name, std::string_view text);
     // Replaces the content with one text node; the text is taken literally
     // ("&amp;" stays five characters and is escaped on output).
+    // Here and in setAttribute, what XML cannot carry (invalid UTF-8, control
+    // characters other than tab and line breaks) becomes U+FFFD.
     void setText(std::string_view text);
     // Replaces the value in place when the attribute exists, else appends it, so
     // attributes are written in the order they were first set. A prefixed name is

@@ -83,6 +83,16 @@ TEST(XmlEdit, AttributesKeepTheirOrderAndTextIsLiteral) {
     EXPECT_EQ(parsed(document.serialize()).root().firstChild("item").text(), "<b>&amp;</b>");
 }
 
+TEST(XmlEdit, CharactersXmlCannotCarryBecomeReplacementCharacters) {
+    Document document = Document::create("r");
+    Element item = document.root().addChild("item");
+    item.setAttribute("href", "a\xFF\x01\tb\xC3\xA9\xEF\xBF\xBF");
+    item.setText(std::string("\0x\x1F", 3));
+    Document again = parsed(document.serialize());
+    EXPECT_EQ(again.root().firstChild("item").attribute("href"), "a\uFFFD\uFFFD\tb\u00E9\uFFFD");
+    EXPECT_EQ(again.root().firstChild("item").text(), "\uFFFDx\uFFFD");
+}
+
 class XmlFileTest : public ScratchTest {};
 
 // Only the edited element changes; it gets an end tag as a non-void element,
