@@ -14,21 +14,6 @@
 
 namespace packager::testing {
 
-// Copies an export folder and fills in the absolute paths of its asset list
-// template, which name the copy's own files.
-inline fs::path copyBlioExport(const fs::path& from, const fs::path& to) {
-    fs::copy(from, to, fs::copy_options::recursive);
-    runCommand("chmod -R u+w " + shellQuote(to));
-    const fs::path templateFile = to / "AssetList.xml.in";
-    if (fs::exists(templateFile)) {
-        std::string text = readText(templateFile);
-        for (std::size_t at; (at = text.find("@EXPORT@")) != std::string::npos;) text.replace(at, 8, to.string());
-        writeText(to / "AssetList.xml", text);
-        fs::remove(templateFile);
-    }
-    return to;
-}
-
 inline std::uint32_t packageBlio(const fs::path& source, const fs::path& destination) {
     return createBlioPackage(source.string(), destination.string(), bundleDir());
 }

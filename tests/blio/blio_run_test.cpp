@@ -14,7 +14,7 @@ class BlioRunTest : public ScratchTest {
 protected:
     void SetUp() override {
         ScratchTest::SetUp();
-        source = copyBlioExport(corpusDir() / "blio-export" / "book1", scratch / "export");
+        source = copyExportFolder(corpusDir() / "blio-export" / "book1", scratch / "export");
     }
 
     fs::path source;

@@ -71,7 +71,7 @@ std::vector<std::string> described(const fs::path& package, const std::string& f
 class PackageContentsTest : public ScratchTest {};
 
 TEST_F(PackageContentsTest, CorpusExportBecomesACompletePackage) {
-    const fs::path source = copyBlioExport(corpusDir() / "blio-export" / "book1", scratch / "export");
+    const fs::path source = copyExportFolder(corpusDir() / "blio-export" / "book1", scratch / "export");
     fs::create_directories(source / "Flow" / "empty");
     const fs::path package = scratch / "out" / "Book.xps";
     ASSERT_EQ(packageBlio(source, scratch / "out" / "Book"), 0u);
@@ -108,7 +108,7 @@ TEST_F(PackageContentsTest, CorpusExportBecomesACompletePackage) {
 }
 
 TEST_F(PackageContentsTest, ExampleExportWithTiffPageRenders) {
-    const fs::path source = copyBlioExport(sourceDir() / "examples" / "blio-book", scratch / "export");
+    const fs::path source = copyExportFolder(sourceDir() / "examples" / "blio-book", scratch / "export");
     ASSERT_EQ(packageBlio(source, scratch / "Book"), 0u);
     for (const std::string& name : partNames(scratch / "Book.xps")) EXPECT_NE(fs::path(name).extension(), ".tif") << name;
     EXPECT_NE(readText(source / "Metadata.xml").find("Depth=\"1\""), std::string::npos);  // no spine art
@@ -116,7 +116,7 @@ TEST_F(PackageContentsTest, ExampleExportWithTiffPageRenders) {
 }
 
 TEST_F(PackageContentsTest, BadInputLeavesOutOnlyWhatIsBad) {
-    const fs::path source = copyBlioExport(sourceDir() / "examples" / "blio-book", scratch / "export");
+    const fs::path source = copyExportFolder(sourceDir() / "examples" / "blio-book", scratch / "export");
     writeText(source / "AssetList.xml", "<AssetList><Asset Type=\"video\"><Path>");
     const std::string latin1 = "<Metadata Title=\"Caf\xE9\" Depth=\"#SPINEDEPTH#\"/>";
     writeText(source / "Metadata.xml", latin1);

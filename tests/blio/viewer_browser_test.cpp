@@ -29,7 +29,7 @@ protected:
     void SetUp() override {
         ScratchTest::SetUp();
         if (runCommand("command -v chromium >/dev/null") != 0) GTEST_SKIP() << "chromium is not installed";
-        const fs::path source = copyBlioExport(sourceDir() / "examples" / "blio-book", scratch / "export");
+        const fs::path source = copyExportFolder(sourceDir() / "examples" / "blio-book", scratch / "export");
         ASSERT_EQ(packageBlio(source, scratch / "Book"), 0u);
         auto archive = archive::Archive::open(scratch / "Book.xps");
         ASSERT_TRUE(archive);

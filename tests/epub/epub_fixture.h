@@ -34,15 +34,7 @@ inline std::string page(const std::string& paragraphs, const std::string& head =
 // Copies an export folder, fills in its asset list template and, when asked,
 // gives every page a viewport so that it can stand in a fixed-layout book.
 inline fs::path copyExport(const fs::path& from, const fs::path& to, bool viewport = false) {
-    fs::copy(from, to, fs::copy_options::recursive);
-    runCommand("chmod -R u+w " + shellQuote(to));
-    const fs::path templateFile = to / "AssetList.xml.in";
-    if (fs::exists(templateFile)) {
-        std::string text = readText(templateFile);
-        for (std::size_t at; (at = text.find("@EXPORT@")) != std::string::npos;) text.replace(at, 8, to.string());
-        writeText(to / "AssetList.xml", text);
-        fs::remove(templateFile);
-    }
+    copyExportFolder(from, to);
     if (viewport) {
         for (const auto& entry : fs::directory_iterator(to / "OEBPS")) {
             if (entry.path().extension() != ".xhtml") continue;

@@ -39,13 +39,7 @@ inline BookKind blioBook() {
 // A writable copy of a corpus export whose asset list names the copy.
 inline void prepareExport(const BookKind& kind, const fs::path& to) {
     fs::remove_all(to);
-    fs::copy(kind.corpusExport, to, fs::copy_options::recursive);
-    runCommand("chmod -R u+w " + shellQuote(to));
-    const fs::path listTemplate = to / "AssetList.xml.in";
-    std::string text = readText(listTemplate);
-    for (std::size_t at; (at = text.find("@EXPORT@")) != std::string::npos;) text.replace(at, 8, to.string());
-    writeText(to / "AssetList.xml", text);
-    fs::remove(listTemplate);
+    copyExportFolder(kind.corpusExport, to);
 }
 
 // Every item below `folder` by relative path, files with their bytes and

@@ -73,4 +73,17 @@ void ScratchTest::TearDown() {
     fs::remove(scratch.parent_path(), ignored);  // only once the last test of the process is done
 }
 
+fs::path copyExportFolder(const fs::path& from, const fs::path& to) {
+    fs::copy(from, to, fs::copy_options::recursive);
+    runCommand("chmod -R u+w " + shellQuote(to));
+    const fs::path templateFile = to / "AssetList.xml.in";
+    if (fs::exists(templateFile)) {
+        std::string text = readText(templateFile);
+        for (std::size_t at; (at = text.find("@EXPORT@")) != std::string::npos;) text.replace(at, 8, to.string());
+        writeText(to / "AssetList.xml", text);
+        fs::remove(templateFile);
+    }
+    return to;
+}
+
 }  // namespace packager::testing

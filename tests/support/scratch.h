@@ -18,6 +18,10 @@ fs::path cliPath();    // the built ebookpack
 void writeText(const fs::path& file, std::string_view text);  // creates parent folders
 std::string readText(const fs::path& file);
 
+// A writable copy of an export folder whose asset list template, when it has
+// one, is filled in with the copy's own absolute path.
+fs::path copyExportFolder(const fs::path& from, const fs::path& to);
+
 // Runs a shell command, returning its exit status; its output goes to `output`
 // when given.
 int runCommand(const std::string& command, std::string* output = nullptr);
