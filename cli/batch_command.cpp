@@ -12,6 +12,7 @@
 #include <variant>
 #include <vector>
 
+#include "batch_folder_lock.h"
 #include "batch_report.h"
 #include "commands.h"
 #include "common/platform/platform.h"
@@ -24,6 +25,7 @@ namespace {
 
 // Far beyond any useful count; it stops a typo from forking a million processes.
 constexpr unsigned kMaxWorkers = 256;
+constexpr std::string_view kBatchFolderPrefix = "ebookpack-batch-";
 // Exit status when a job failed or the batch could not run its jobs.
 constexpr int kBatchFailed = 1;
 
@@ -120,8 +122,11 @@ int runBatch(std::span<const std::string> arguments) {
 
     auto base = packager::platform::userTempFolder();
     if (!base) return fail("cannot find a private temporary folder (check TMPDIR)");
-    auto batchFolder = PrivateFolder::create(*base, "ebookpack-batch-", problem);
+    removeAbandonedBatchFolders(*base, kBatchFolderPrefix);
+    auto batchFolder = PrivateFolder::create(*base, std::string(kBatchFolderPrefix), problem);
     if (!batchFolder) return fail(problem);
+    auto inUse = BatchFolderLock::take(batchFolder->path(), problem);
+    if (!inUse) return fail(problem);
 
     // Each worker's runs get a TMPDIR of their own, hence a workspace and a
     // workspace lock of their own, so the workers do not wait for each other.

@@ -28,5 +28,7 @@ std::optional<std::vector<std::string>> splitJobLine(const std::string& line, st
 // Reads every job, skipping blank lines and lines whose first non-blank
 // character is '#', and checks each against its command's own parser, so a
 // batch that would stop half-way on a typo is refused before anything runs.
-// The first problem found is stored in `problem`.
+// A leading UTF-8 byte-order mark is skipped; over-long lines, and files of
+// more lines than any catalogue, are refused. The first problem found is
+// stored in `problem`.
 std::optional<std::vector<Job>> readJobs(std::istream& in, JobFileProblem& problem);

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <cstdio>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -65,6 +68,11 @@ TEST_F(Batch, SucceedsWhenEveryJobDoes) {
 
     EXPECT_EQ(batch("# nothing to do\n", "", &output), 0) << output;
     EXPECT_NE(output.find("done 0, failed 0"), std::string::npos) << output;
+
+    // As some editors save it: a byte-order mark, CR LF line ends.
+    EXPECT_EQ(batch("\xEF\xBB\xBF" "epub " + minimal().string() + " " + destination(9).string() + "\r\n", "", &output), 0)
+        << output;
+    EXPECT_TRUE(fs::is_regular_file(destination(9, "book.epub")));
 }
 
 // A typo anywhere refuses the whole file before any job runs, naming the line.
@@ -81,6 +89,7 @@ TEST_F(Batch, RefusesAJobFileItCannotUnderstand) {
         {good + "blio a b c\n", "jobs.txt:2: blio needs an export folder and a destination"},
         {good + std::string("epub a\0b c\n", 11), "jobs.txt:2: NUL byte"},
         {"\"\"\n" + good, "jobs.txt:1: unknown command ''"},
+        {good + "epub a " + std::string(70000, 'b') + "\n", "jobs.txt:2: line longer than 65536 bytes"},
     };
     for (const auto& [lines, message] : cases) {
         std::string output;
@@ -94,10 +103,38 @@ TEST_F(Batch, RefusesAJobFileItCannotUnderstand) {
     for (const char* arguments : {"--jobs 0", "--jobs", "--jobs two", "--jobs 1 extra", "--verbose"})
         EXPECT_EQ(batch(good, arguments, &output), 64) << arguments;
     EXPECT_EQ(runCommand(shellQuote(cliPath()) + " batch", &output), 64);
+    // A job file that never ends is refused, not read forever.
+    EXPECT_EQ(runCommand(shellQuote(cliPath()) + " batch /dev/zero", &output), 64);
+    EXPECT_NE(output.find("/dev/zero:1: line longer than"), std::string::npos) << output;
     for (const fs::path& unreadable : {scratch / "absent.txt", scratch}) {
         EXPECT_EQ(runCommand(shellQuote(cliPath()) + " batch " + shellQuote(unreadable), &output), 64);
         EXPECT_NE(output.find("cannot read the job file"), std::string::npos) << output;
     }
+}
+
+// Folders of batches killed outright go with the next batch; a folder whose
+// batch, or one of its jobs, still runs stays.
+TEST_F(Batch, RemovesTheFoldersOfBatchesThatNoLongerRun) {
+    const fs::path killed = tmp / "ebookpack-batch-killed", killedEarly = tmp / "ebookpack-batch-early",
+                   running = tmp / "ebookpack-batch-running", foreign = tmp / "unrelated";
+    for (const fs::path& folder : {killed, killedEarly, running, foreign}) fs::create_directories(folder / "worker-1");
+    writeText(killed / ".in-use", "");
+    writeText(running / ".in-use", "");
+    // Killed between making its folder and locking it, long ago.
+    fs::last_write_time(killedEarly, fs::file_time_type::clock::now() - std::chrono::hours(1));
+    const int held = open((running / ".in-use").c_str(), O_RDONLY);
+    ASSERT_EQ(flock(held, LOCK_SH), 0);
+
+    std::string output;
+    EXPECT_EQ(batch("epub " + minimal().string() + " " + destination(0).string() + "\n", "", &output), 0) << output;
+    EXPECT_FALSE(fs::exists(killed));
+    EXPECT_FALSE(fs::exists(killedEarly));
+    EXPECT_TRUE(fs::exists(running / "worker-1"));
+    EXPECT_TRUE(fs::exists(foreign / "worker-1"));
+    close(held);
+    fs::remove_all(running);
+    fs::remove_all(foreign);
+    expectTempFolderEmpty();
 }
 
 // Started by hand rather than through a shell, so the test knows the batch's
