@@ -85,10 +85,25 @@ TEST_F(ViewerBrowserTest, SlideshowLoadsEveryImageAndStepsThroughThem) {
         if (doc.defaultView.getComputedStyle(images[j].parentNode).display !== 'none') shown.push(j + 1);
       report.push('showing ' + doc.getElementById('position').textContent + ' visible ' + shown.join(','));
       doc.getElementById('next').click();
-    })");
+    }
+    // Centred in the frame, above the controls, whole.
+    var box = doc.querySelector('#slides a.current img').getBoundingClientRect(), view = doc.documentElement;
+    var centred = Math.abs(box.left + box.right - view.clientWidth) <= 2;
+    report.push('fits ' + (box.left >= 0 && box.top >= 0 && box.right <= view.clientWidth &&
+                           box.bottom <= doc.getElementById('controls').getBoundingClientRect().top && centred));
+    // Keys as an old web view reports them: by code only.
+    var press = function (code) {
+      var event = doc.createEvent('Event');
+      event.initEvent('keydown', true, true);
+      event.keyCode = code;
+      doc.dispatchEvent(event);
+      report.push('key ' + code + ' ' + doc.getElementById('position').textContent);
+    };
+    press(39); press(37); press(32);)");
     EXPECT_EQ(report,
               "images 2\nloaded\nloaded\n"
-              "showing 1 / 2 visible 1\nshowing 2 / 2 visible 2\nshowing 1 / 2 visible 1");
+              "showing 1 / 2 visible 1\nshowing 2 / 2 visible 2\nshowing 1 / 2 visible 1\n"
+              "fits true\nkey 39 1 / 2\nkey 37 2 / 2\nkey 32 1 / 2");
 }
 
 TEST_F(ViewerBrowserTest, HtmlViewerShowsTheEmbeddedPage) {
