@@ -40,9 +40,8 @@ std::string decimal(long long value) {
 // Pages are numbered from 1 in the asset list and from 0 by the reader;
 // anything below 1 (or not a number) is the first page.
 std::string pageNumber(const std::string& pageIndex) {
-    const double page = leadingNumber(pageIndex);
-    if (!(page >= 1)) return "0";
-    return decimal(static_cast<long long>(std::min(page, 1e15)) - 1);
+    const long long page = leadingInteger(pageIndex);
+    return page >= 1 ? decimal(page - 1) : "0";
 }
 
 // Halves go away from zero, as std::round does.

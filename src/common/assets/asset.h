@@ -32,4 +32,8 @@ public:
 // The leading decimal number of `text`, or 0 when there is none ("12.5px" is 12.5).
 double leadingNumber(const std::string& text);
 
+// The leading decimal integer of `text`, or 0 when there is none ("3rd" and
+// "3e2" are 3); saturates instead of overflowing.
+long long leadingInteger(const std::string& text);
+
 }  // namespace packager

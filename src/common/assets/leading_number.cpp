@@ -1,6 +1,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <string_view>
 
 #include "common/assets/asset.h"
@@ -14,6 +15,17 @@ std::size_t skipDigits(std::string_view text, std::size_t at) {
     return at;
 }
 
+// `text` without its leading whitespace and sign; true when the sign was '-'.
+bool stripSign(std::string_view& text) {
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    return negative;
+}
+
 }  // namespace
 
 // Reads what a decimal scanner would: optional leading whitespace, a sign,
@@ -21,12 +33,7 @@ std::size_t skipDigits(std::string_view text, std::size_t at) {
 // ignored. Independent of the process locale.
 double leadingNumber(const std::string& text) {
     std::string_view rest(text);
-    while (!rest.empty() && std::isspace(static_cast<unsigned char>(rest.front()))) rest.remove_prefix(1);
-    bool negative = false;
-    if (!rest.empty() && (rest.front() == '+' || rest.front() == '-')) {
-        negative = rest.front() == '-';
-        rest.remove_prefix(1);
-    }
+    const bool negative = stripSign(rest);
     std::size_t end = skipDigits(rest, 0);
     std::size_t integerDigits = end;
     std::size_t fractionDigits = 0;
@@ -51,6 +58,18 @@ double leadingNumber(const std::string& text) {
     auto [last, status] = std::from_chars(rest.data(), rest.data() + end, value);
     if (status == std::errc::result_out_of_range) value = negativeExponent ? 0.0 : HUGE_VAL;
     else if (status != std::errc() || last != rest.data() + end) return 0;
+    return negative ? -value : value;
+}
+
+long long leadingInteger(const std::string& text) {
+    std::string_view rest(text);
+    const bool negative = stripSign(rest);
+    unsigned long long magnitude = 0;
+    auto [last, status] = std::from_chars(rest.data(), rest.data() + skipDigits(rest, 0), magnitude);
+    constexpr auto largest = static_cast<unsigned long long>(std::numeric_limits<long long>::max());
+    if (status == std::errc::result_out_of_range || magnitude > largest) magnitude = largest;
+    else if (status != std::errc()) return 0;
+    const auto value = static_cast<long long>(magnitude);
     return negative ? -value : value;
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cctype>
 #include <cmath>
 #include <string>
@@ -57,6 +58,11 @@ TEST(LeadingNumber, ReadsTheDecimalPrefixLikeAScanner) {
         {"1.5.2", 1.5}, {"0x1A", 0},        {"abc", 0},      {"-", 0},    {"", 0},      {"1e999", HUGE_VAL},
     };
     for (const auto& [text, value] : cases) EXPECT_EQ(leadingNumber(text), value) << text;
+
+    const std::vector<std::pair<std::string, long long>> integers = {
+        {"1e3", 1}, {"2.7", 2}, {" -4pt", -4}, {"+12", 12}, {"x1", 0}, {"", 0}, {"99999999999999999999", LLONG_MAX},
+    };
+    for (const auto& [text, value] : integers) EXPECT_EQ(leadingInteger(text), value) << text;
 }
 
 // Each child of the root with both a Suffix and a Type is one entry, whatever
