@@ -31,6 +31,13 @@ bool hasUsableAsset(const std::vector<Asset>& assets) {
                        [](const Asset& asset) { return !asset.boxID.empty() && !asset.path.empty(); });
 }
 
+// A cheap test before parsing: a page in an 8-bit encoding without the words
+// has no media element. Text with NUL bytes (UTF-16) is left to the parser.
+bool mayHoldMedia(std::string_view bytes) {
+    return bytes.find('\0') != std::string_view::npos || bytes.find("video") != std::string_view::npos ||
+           bytes.find("audio") != std::string_view::npos;
+}
+
 }  // namespace
 
 void EpubPackager::updateInteractiveAssetsInFileAtPath(const fs::path& page) {
@@ -39,7 +46,7 @@ void EpubPackager::updateInteractiveAssetsInFileAtPath(const fs::path& page) {
     // byte as exported, and is not even parsed.
     if (!hasUsableAsset(pgwAssetList_)) return;
     const std::optional<std::string> bytes = readFile(page);
-    if (!bytes || (bytes->find("video") == std::string::npos && bytes->find("audio") == std::string::npos)) return;
+    if (!bytes || !mayHoldMedia(*bytes)) return;
 
     std::optional<HTMLParser> parser = HTMLParser::initWithContents(page, *bytes);
     if (!parser) return;
@@ -50,6 +57,7 @@ void EpubPackager::updateInteractiveAssetsInFileAtPath(const fs::path& page) {
 
 void EpubPackager::updateHTML(HTMLParser& parser, const std::vector<std::string>& boxes, BoxType type) {
     for (const std::string& box : boxes) {
+        if (box.empty()) continue;  // an asset without an ID names no box
         auto asset = std::find_if(pgwAssetList_.begin(), pgwAssetList_.end(),
                                   [&box](const Asset& candidate) { return candidate.boxID == box; });
         if (asset == pgwAssetList_.end() || asset->path.empty()) continue;

@@ -9,6 +9,14 @@ namespace {
 
 class InteractiveMediaTest : public ScratchTest {
 protected:
+    // An ASCII page as UTF-16LE with a byte-order mark, declared so.
+    static std::string utf16(std::string text) {
+        text.replace(text.find("UTF-8"), 5, "UTF-16");
+        std::string encoded = "\xFF\xFE";
+        for (char c : text) encoded += std::string{c, '\0'};
+        return encoded;
+    }
+
     std::optional<HTMLParser> parse(const std::string& bodyContent) {
         writeText(scratch / "page.xhtml", "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head><title>t</title></head>"
                                           "<body>" + bodyContent + "</body></html>");
@@ -65,6 +73,9 @@ TEST_F(InteractiveMediaTest, PagesPointIntoTheBookAndUntouchedPagesStayAsExporte
     writeText(source / "OEBPS" / "Flow_1.xhtml", broken);
     writeText(source / "OEBPS" / "Flow_2.xhtml", plain);
     writeText(source / "OEBPS" / "Flow_3.xhtml", unlisted);
+    writeText(source / "OEBPS" / "Flow_4.xhtml", utf16(page("<p><audio id=\"box3\"/></p>")));
+    const std::string emptyID = page("<p><video id=\"\"/></p>");
+    writeText(source / "OEBPS" / "Flow_5.xhtml", emptyID);
     // box1 and box2 share a file; box1 is listed twice and its first entry wins.
     const std::string media = (scratch / "media").string();
     writeText(source / "AssetList.xml",
@@ -72,7 +83,8 @@ TEST_F(InteractiveMediaTest, PagesPointIntoTheBookAndUntouchedPagesStayAsExporte
               "<Asset ID=\"box1\"><Path>" + media + "/other.mp4</Path></Asset>"
               "<Asset ID=\"box2\"><Path>" + media + "/movie.MP4</Path></Asset>"
               "<Asset ID=\"box3\"><Path>" + media + "/sound.mp3</Path></Asset>"
-              "<Asset Type=\"URL\" ID=\"web\"><Path>https://example.org/clip.mp4</Path></Asset></AssetList>");
+              "<Asset Type=\"URL\" ID=\"web\"><Path>https://example.org/clip.mp4</Path></Asset>"
+              "<Asset><Path>" + media + "/other.mp4</Path></Asset></AssetList>");
 
     EpubPackager packager = EpubPackager::initWithSource(source.string(), (scratch / "out").string());
     ASSERT_EQ(packager.initializeComponents(bundleDir()), 0u);
@@ -94,6 +106,8 @@ TEST_F(InteractiveMediaTest, PagesPointIntoTheBookAndUntouchedPagesStayAsExporte
     EXPECT_EQ(readText(oebps / "Flow_1.xhtml"), broken);
     EXPECT_EQ(readText(oebps / "Flow_2.xhtml"), plain);
     EXPECT_EQ(readText(oebps / "Flow_3.xhtml"), unlisted);
+    EXPECT_EQ(InteractiveMediaTest::media(oebps / "Flow_4.xhtml", "audio")[0].substr(0, 7), "|media/");  // UTF-16
+    EXPECT_EQ(readText(oebps / "Flow_5.xhtml"), emptyID);  // an asset without an ID names no box
     packager.deleteComponents();
 }
 
