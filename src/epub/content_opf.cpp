@@ -206,9 +206,7 @@ void EpubPackager::createContentOPF(const EpubOptions& options) {
     package.setAttribute("unique-identifier", "bookid");
     if (layout.epub3) package.setAttribute("prefix", kVocabularyPrefixes);
 
-    MetaDataReader reader;
-    if (const fs::path metadataFile = sourceDir_ / "OEBPS" / "Metadata.xml"; exists(metadataFile))
-        reader.readMetadataXml(metadataFile);
+    const MetaDataReader reader = readBookMetadata(sourceDir_);
     const std::string progression = reader.storyDirection() == "HORIZONTAL" ? "ltr" : "rtl";
     addMetadata(package, reader, options, layout);
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <string_view>
 
+#include "common/file/file_io.h"
 #include "common/xml/xml.h"
 
 namespace packager {
@@ -81,6 +82,13 @@ void MetaDataReader::readMetadataXml(const std::filesystem::path& file) {
     }
     if (!subjectFound)
         for (std::string_view subject : kDefaultSubjects) setBookSubject(std::string(subject));
+}
+
+MetaDataReader readBookMetadata(const fs::path& exportFolder) {
+    MetaDataReader reader;
+    if (const fs::path metadataFile = exportFolder / "OEBPS" / "Metadata.xml"; exists(metadataFile))
+        reader.readMetadataXml(metadataFile);
+    return reader;
 }
 
 }  // namespace packager

@@ -47,6 +47,9 @@ private:
     std::vector<std::string> bookSubjectList_;
 };
 
+// The metadata of an export: its "OEBPS/Metadata.xml" over the defaults.
+MetaDataReader readBookMetadata(const std::filesystem::path& exportFolder);
+
 // `text` without white space and line breaks at either end (Unicode spaces included).
 std::string trimmed(const std::string& text);
 

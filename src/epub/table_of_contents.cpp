@@ -1,9 +1,11 @@
 // The navigation files: the export's own when it has them, else a one-entry
-// NCX (and, for EPUB 3, a one-entry navigation document) pointing at the cover.
-// Both are the host's when exported and are copied byte for byte.
+// NCX pointing at the cover and, for EPUB 3, a navigation document made from
+// the NCX. Both are the host's when exported and are copied byte for byte.
 #include "common/file/file_io.h"
 #include "common/xml/xml.h"
 #include "epub/epub_packager.h"
+#include "epub/metadata_reader.h"
+#include "epub/navigation_document.h"
 #include "epub/workspace_copy.h"
 
 namespace packager {
@@ -11,8 +13,6 @@ namespace packager {
 namespace {
 
 constexpr std::string_view kNcxNamespace = "http://www.daisy.org/z3986/2005/ncx/";
-constexpr std::string_view kXhtmlNamespace = "http://www.w3.org/1999/xhtml";
-constexpr std::string_view kOpsNamespace = "http://www.idpf.org/2007/ops";
 // Every book without an NCX of its own carries this identifier.
 constexpr std::string_view kFixedBookUid = "urn:uuid:0cc33cbd-94e2-49c1-909a-72ae16bc2658";
 constexpr std::string_view kDefaultTitle = "ePub made using Pagewell";
@@ -47,18 +47,10 @@ xml::Document minimalNcx() {
     return document;
 }
 
-// EPUB 3 requires a navigation document; this one says what the minimal NCX says.
-xml::Document minimalNavigationDocument() {
-    xml::Document document = xml::Document::create("html");
-    xml::Element html = document.root();
-    html.addNamespace("", kXhtmlNamespace);
-    html.addNamespace("epub", kOpsNamespace);
-    html.addChild("head").addChild("title", "Table Of Contents");
-    xml::Element nav = html.addChild("body").addChild("nav");
-    nav.setAttribute("epub:type", "toc");
-    nav.setAttribute("id", "toc");
-    nav.addChild("ol").addChild("li").addChild("a", kCoverLabel).setAttribute("href", kCoverPage);
-    return document;
+// The export's NCX, unless it is reached through a link or does not parse.
+std::optional<xml::Document> exportedNcx(const fs::path& exported) {
+    const fs::path ncx = exported / "toc.ncx";
+    return isPlainFile(ncx) ? xml::Document::parseFile(ncx) : std::nullopt;
 }
 
 }  // namespace
@@ -71,7 +63,7 @@ void EpubPackager::createTableOfContents(std::uint32_t epubVersion) {
     // book takes its table of contents from the NCX alone.
     if (epubVersion >= 3) {
         if (exists(exported / "nav.xhtml")) placeFile(exported / "nav.xhtml", target / "nav.xhtml");
-        else if (!exists(target / "nav.xhtml")) minimalNavigationDocument().save(target / "nav.xhtml");
+        else if (!exists(target / "nav.xhtml")) navigationDocument(exportedNcx(exported), readBookMetadata(sourceDir_).bookLanguage()).save(target / "nav.xhtml");
     }
 
     if (exists(exported / "toc.ncx")) {

@@ -1,5 +1,7 @@
 // The steps that fill the workspace from the export: resources, cover and
 // table of contents.
+#include <functional>
+
 #include "epub/epub_packager.h"
 #include "epub_fixture.h"
 
@@ -72,6 +74,40 @@ TEST_F(BuildStepsTest, NavigationIsTheExportsOrOneEntryToTheCover) {
     packager.createTableOfContents(3);
     EXPECT_EQ(readText(packager.oebpsDir() / "toc.ncx"), "<ncx>the host's own</ncx>");
     EXPECT_EQ(readText(packager.oebpsDir() / "nav.xhtml"), "<html>the host's nav</html>");
+    packager.deleteComponents();
+}
+
+// Reading systems prefer the navigation document to the NCX, so one made for
+// an export that has only an NCX must carry the NCX's whole table.
+TEST_F(BuildStepsTest, NavigationDocumentFollowsTheExportedNcx) {
+    const fs::path oebps = scratch / "export" / "OEBPS";
+    writeText(oebps / "Flow_0.xhtml", page("<p>x</p>"));
+    writeText(oebps / "Metadata.xml", "<Metadata><Language Text=\"fr\"/></Metadata>");
+    auto point = [](const std::string& label, const std::string& src, const std::string& inner = "") {
+        return "<navPoint><navLabel><text>" + label + "</text></navLabel><content src=\"" + src + "\"/>" + inner +
+               "</navPoint>";
+    };
+    writeText(oebps / "toc.ncx", "<ncx xmlns=\"http://www.daisy.org/z3986/2005/ncx/\"><navMap>" +
+                                     point("Un &amp; deux", "Flow_0.xhtml", point("Deux", "Flow_0.xhtml#d")) +
+                                     point("Trois", "Flow_0.xhtml#t") + "</navMap></ncx>");
+    EpubPackager packager = packagerFor(scratch / "export");
+    packager.createTableOfContents(3);
+    auto nav = xml::Document::parseFile(packager.oebpsDir() / "nav.xhtml");
+    ASSERT_TRUE(nav);
+    EXPECT_EQ(nav->root().attribute("xml:lang"), "fr");
+    const xml::Element toc = nav->root().firstChild("body").firstChild("nav");
+    EXPECT_EQ(toc.attribute("role"), "doc-toc");
+    std::vector<std::string> entries;
+    std::function<void(const xml::Element&, const std::string&)> collect = [&](const xml::Element& list,
+                                                                                const std::string& depth) {
+        for (const xml::Element& item : list.children("li")) {
+            const xml::Element link = item.firstChild("a");
+            entries.push_back(depth + link.text() + " " + link.attribute("href").value_or(""));
+            collect(item.firstChild("ol"), depth + "  ");
+        }
+    };
+    collect(toc.firstChild("ol"), "");
+    EXPECT_EQ(entries, (std::vector<std::string>{"Un & deux Flow_0.xhtml", "  Deux Flow_0.xhtml#d", "Trois Flow_0.xhtml#t"}));
     packager.deleteComponents();
 }
 
