@@ -60,7 +60,7 @@ public:
     // Build steps, in the order a run calls them.
     void createEPubStructure();
     void copyResources(const EpubOptions& options);
-    void createBookCover();
+    void createBookCover(const EpubOptions& options);
     void createTableOfContents(std::uint32_t epubVersion);
     void createContentOPF(const EpubOptions& options);
     void generateEpubFile();

@@ -74,7 +74,7 @@ std::uint32_t createEPubPackage(const std::string& source, const std::string& de
 
     packager.createEPubStructure();
     packager.copyResources(options);
-    packager.createBookCover();
+    packager.createBookCover(options);
     packager.createTableOfContents(options.epubVersion);
     packager.createContentOPF(options);
     packager.generateEpubFile();

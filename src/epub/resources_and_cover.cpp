@@ -7,6 +7,7 @@
 #include "common/file/file_utility.h"
 #include "common/image/image_utility.h"
 #include "epub/epub_packager.h"
+#include "epub/page_viewport.h"
 #include "epub/workspace_copy.h"
 
 namespace packager {
@@ -40,9 +41,10 @@ void EpubPackager::copyResources(const EpubOptions& options) {
         const fs::path source = sourceDir_ / "OEBPS" / name;
         if (isFlowPageName(name)) {
             // Only reflowable pages are re-pointed at their media: a fixed-layout
-            // page is delivered as the host laid it out.
-            if (placeFile(source, target / name) && options.fixedLayout == 0)
-                updateInteractiveAssetsInFileAtPath(target / name);
+            // page is delivered as the host laid it out, its size stated.
+            if (!placeFile(source, target / name)) continue;
+            if (options.fixedLayout == 0) updateInteractiveAssetsInFileAtPath(target / name);
+            else addViewportIfMissing(target / name, options.pageWidth, options.pageHeight);
         } else if (entry.extension() == ".css") {
             placeFile(source, target / name);
         }
@@ -52,10 +54,12 @@ void EpubPackager::copyResources(const EpubOptions& options) {
         placeFile(styleSheet, target / "toc.css");
 }
 
-void EpubPackager::createBookCover() {
+void EpubPackager::createBookCover(const EpubOptions& options) {
     const fs::path target = oebpsDir();
     const fs::path exportedPage = sourceDir_ / "OEBPS" / "cover.xhtml";
-    placeFile(exists(exportedPage) ? exportedPage : templatesDir_ / "ePub" / "cover.xhtml", target / "cover.xhtml");
+    if (placeFile(exists(exportedPage) ? exportedPage : templatesDir_ / "ePub" / "cover.xhtml", target / "cover.xhtml") &&
+        options.fixedLayout != 0)
+        addViewportIfMissing(target / "cover.xhtml", options.pageWidth, options.pageHeight);
 
     const fs::path exportedImages = sourceDir_ / "OEBPS" / "images";
     const std::string name = coverImageName(exportedImages);

@@ -38,7 +38,7 @@ TEST_F(BuildStepsTest, CopiesReflowPagesStyleSheetsAndImagesOnly) {
 
     EpubPackager packager = packagerFor(scratch / "export");
     packager.copyResources(epubOptions());
-    packager.createBookCover();
+    packager.createBookCover(epubOptions());
     EXPECT_EQ(filesBelow(packager.oebpsDir()),
               (std::vector<std::string>{"Flow_1.xhtml", "Flow_2.xhtml", "book.css", "cover.xhtml", "images/cover.jpg",
                                         "images/cover.png", "images/maps/north.png"}));

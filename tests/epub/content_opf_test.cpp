@@ -19,7 +19,7 @@ protected:
         EXPECT_EQ(packager.initializeComponents(bundleDir()), 0u);
         packager.createEPubStructure();
         packager.copyResources(options);
-        packager.createBookCover();
+        packager.createBookCover(options);
         packager.createTableOfContents(options.epubVersion);
         packager.createContentOPF(options);
         blankPage = fs::exists(packager.oebpsDir() / "blankpage.xhtml");

@@ -33,19 +33,8 @@ inline std::string page(const std::string& paragraphs, const std::string& head =
 
 // Copies an export folder, fills in its asset list template and, when asked,
 // gives every page a viewport so that it can stand in a fixed-layout book.
-inline fs::path copyExport(const fs::path& from, const fs::path& to, bool viewport = false) {
+inline fs::path copyExport(const fs::path& from, const fs::path& to) {
     copyExportFolder(from, to);
-    if (viewport) {
-        for (const auto& entry : fs::directory_iterator(to / "OEBPS")) {
-            if (entry.path().extension() != ".xhtml") continue;
-            std::string text = readText(entry.path());
-            if (text.find("name=\"viewport\"") != std::string::npos) continue;
-            const std::size_t head = text.find("<head>");
-            if (head == std::string::npos) continue;
-            text.insert(head + 6, "<meta name=\"viewport\" content=\"width=600,height=800\"/>");
-            writeText(entry.path(), text);
-        }
-    }
     return to;
 }
 
