@@ -10,6 +10,7 @@
 #include "common/file/file_io.h"
 #include "common/file/file_utility.h"
 #include "common/xml/xml.h"
+#include "epub/accessibility.h"
 #include "epub/epub_packager.h"
 #include "epub/metadata_reader.h"
 
@@ -110,8 +111,8 @@ void addPropertyMeta(xml::Element metadata, std::string_view property, std::stri
     metadata.addChild("meta", value).setAttribute("property", property);
 }
 
-void addMetadata(xml::Element package, const MetaDataReader& reader, const EpubOptions& options,
-                 const Layout& layout) {
+xml::Element addMetadata(xml::Element package, const MetaDataReader& reader, const EpubOptions& options,
+                         const Layout& layout) {
     xml::Element metadata = package.addChild("metadata");
     metadata.addNamespace("dc", kDublinCoreNamespace);
     metadata.addNamespace("opf", kOpfNamespace);
@@ -140,6 +141,7 @@ void addMetadata(xml::Element package, const MetaDataReader& reader, const EpubO
     if (options.layoutVariant == 2)
         addNamedMeta(metadata, "original-resolution",
                      std::to_string(options.pageWidth) + "x" + std::to_string(options.pageHeight));
+    return metadata;
 }
 
 xml::Element addItem(xml::Element manifest, std::string_view id, std::string_view href, std::string_view mediaType) {
@@ -208,7 +210,10 @@ void EpubPackager::createContentOPF(const EpubOptions& options) {
 
     const MetaDataReader reader = readBookMetadata(sourceDir_);
     const std::string progression = reader.storyDirection() == "HORIZONTAL" ? "ltr" : "rtl";
-    addMetadata(package, reader, options, layout);
+    if (layout.epub3) package.setAttribute("xml:lang", reader.bookLanguage());
+    xml::Element metadata = addMetadata(package, reader, options, layout);
+    // Readers and stores need a book to state how it can be read.
+    if (layout.epub3) addAccessibilityMetadata(metadata, surveyAccessibility(oebps));
 
     // The table of the bundle this run was initialised with.
     MediaTypes mediaTypeReader;

@@ -128,5 +128,43 @@ TEST_F(ContentOpfTest, ManifestListsWhatTheWorkspaceHolds) {
     EXPECT_EQ(meta(opf, "dcterms:modified").size(), 20u);
 }
 
+// Each claim follows from the book's own pages: a row per kind of book.
+TEST_F(ContentOpfTest, AccessibilityMetadataStatesOnlyWhatThePagesShow) {
+    struct Case {
+        std::string pages;
+        std::vector<std::string> expected;  // property: value, in document order
+    } cases[] = {
+        {"<p><img src=\"images/a.png\" alt=\"A map\"/></p>",
+         {"accessMode: textual", "accessMode: visual", "accessModeSufficient: textual",
+          "accessibilityFeature: readingOrder", "accessibilityFeature: alternativeText", "accessibilityHazard: none"}},
+        {"<p><img src=\"images/a.png\" alt=\" \"/></p>",
+         {"accessMode: textual", "accessMode: visual", "accessModeSufficient: textual,visual",
+          "accessibilityFeature: readingOrder", "accessibilityHazard: none"}},
+        {"<p><video src=\"v.mp4\"/></p>",
+         {"accessMode: textual", "accessMode: visual", "accessMode: auditory",
+          "accessModeSufficient: textual,visual,auditory", "accessibilityFeature: readingOrder",
+          "accessibilityFeature: alternativeText", "accessibilityHazard: unknown"}},
+    };
+    for (const auto& [pages, expected] : cases) {
+        writeText(oebps / "Flow_0.xhtml", page(pages));
+        const xml::Document opf = build(epubOptions(3));
+        EXPECT_EQ(opf.root().attribute("xml:lang"), "en");
+        std::vector<std::string> stated;
+        std::string summary;
+        for (const xml::Element& element : opf.root().firstChild("metadata").children("meta")) {
+            const std::string property = element.attribute("property").value_or("");
+            if (property == "schema:accessibilitySummary") summary = element.text();
+            else if (property.starts_with("schema:")) stated.push_back(property.substr(7) + ": " + element.text());
+        }
+        EXPECT_EQ(stated, expected) << pages;
+        EXPECT_FALSE(summary.empty());
+    }
+    // A table of contents is claimed only when there is more than the cover to it.
+    writeText(oebps / "toc.ncx", "<ncx><navMap><navPoint><content src=\"Flow_0.xhtml\"/></navPoint>"
+                                 "<navPoint><content src=\"Flow_1.xhtml\"/></navPoint></navMap></ncx>");
+    EXPECT_EQ(meta(build(epubOptions(3)), "schema:accessibilityFeature"), "tableOfContents");
+    EXPECT_EQ(meta(build(epubOptions(2)), "schema:accessMode"), "(none)");
+}
+
 }  // namespace
 }  // namespace packager::testing
