@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdio>
 #include <ctime>
+#include <limits>
 
 #include "common/assets/media_types.h"
 #include "common/file/file_io.h"
@@ -156,23 +157,34 @@ bool isListedElsewhere(const std::string& name) {
     return std::find(std::begin(kListedElsewhere), std::end(kListedElsewhere), name) != std::end(kListedElsewhere);
 }
 
-// Lists every file below the OEBPS folder; answers the number of reflow pages.
-int addWalkedItems(xml::Element manifest, const fs::path& oebps, const MediaTypes::Table& mediaTypes,
-                   const Layout& layout) {
-    int flowCount = 0;
+// The reading order of the reflow pages: by the number after "Flow_", pages
+// without one after those with one, by name.
+bool readsBefore(const std::string& page, const std::string& other) {
+    auto number = [](const std::string& id) {
+        const std::string digits = id.substr(id.find('_') + 1);
+        const bool numeric = !digits.empty() && digits.size() < 10 &&
+                             std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isdigit(c); });
+        return numeric ? std::stol(digits) : std::numeric_limits<long>::max();
+    };
+    const long pageNumber = number(page), otherNumber = number(other);
+    return pageNumber != otherNumber ? pageNumber < otherNumber : page < other;
+}
+
+// Lists every file below the OEBPS folder; answers the identifiers of the
+// reflow pages listed, in reading order. Only pages that are in the book may
+// stand in the spine: one the export could not give is left out of both.
+std::vector<std::string> addWalkedItems(xml::Element manifest, const fs::path& oebps,
+                                        const MediaTypes::Table& mediaTypes, const Layout& layout) {
+    std::vector<std::string> flowPages;
     for (const fs::path& relative : walkFolder(oebps)) {
         const fs::path file = oebps / relative;
         if (!exists(file)) continue;
         const std::string name = relative.filename().string();
-        const bool flowPage = isFlowPageName(name);
-        std::string id;
-        if (flowPage) {
-            ++flowCount;
-            id = relative.filename().stem().string();
-        } else {
-            id = "navpoint-" + EpubPackagerFileUtility::randomFileName();
-        }
+        const bool flowPage = isFlowPageName(name) && !relative.has_parent_path();
+        const std::string id =
+            flowPage ? relative.filename().stem().string() : "navpoint-" + EpubPackagerFileUtility::randomFileName();
         if (isFolder(file) || isListedElsewhere(name)) continue;
+        if (flowPage) flowPages.push_back(id);
 
         xml::Element item = addItem(manifest, id, hrefOf(relative),
                                     mediaTypeOf(mediaTypes, name).value_or(std::string(kUnknownMediaType)));
@@ -180,7 +192,8 @@ int addWalkedItems(xml::Element manifest, const fs::path& oebps, const MediaType
             item.setAttribute("properties",
                               EpubPackagerFileUtility::findInFile(file, "<svg") ? "svg scripted" : "scripted");
     }
-    return flowCount;
+    std::sort(flowPages.begin(), flowPages.end(), readsBefore);
+    return flowPages;
 }
 
 void addGuide(xml::Element package, bool navigationDocument) {
@@ -231,7 +244,7 @@ void EpubPackager::createContentOPF(const EpubOptions& options) {
         if (layout.epub3) nav.setAttribute("properties", "nav");
     }
     if (layout.blankPage) addItem(manifest, "blankpage", "blankpage.xhtml", kXhtmlMediaType);
-    const int flowCount = addWalkedItems(manifest, oebps, mediaTypes, layout);
+    const std::vector<std::string> flowPages = addWalkedItems(manifest, oebps, mediaTypes, layout);
 
     xml::Element spine = package.addChild("spine");
     spine.setAttribute("toc", "ncx");
@@ -248,8 +261,8 @@ void EpubPackager::createContentOPF(const EpubOptions& options) {
         addItemref("blankpage");
     }
     SpreadSide side = layout.firstSide;
-    for (int page = 0; page < flowCount; ++page) {
-        xml::Element itemref = addItemref("Flow_" + std::to_string(page));
+    for (const std::string& page : flowPages) {
+        xml::Element itemref = addItemref(page);
         if (!layout.spreadPlacement) continue;
         itemref.setAttribute("properties", side == SpreadSide::left ? "rendition:spread-both page-spread-left"
                                                                      : "rendition:spread-both page-spread-right");

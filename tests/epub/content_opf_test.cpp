@@ -114,7 +114,11 @@ TEST_F(ContentOpfTest, ManifestListsWhatTheWorkspaceHolds) {
     writeText(oebps / "images" / "Photo Two.JPG", "jpeg");
     writeText(oebps / "images" / "README", "no extension");
     writeText(oebps / "Metadata.xml", "<M><StoryDirection Type=\"VERTICAL\"/><Subject Keyword=\" sea \"/></M>");
+    // A page missing from the export is missing from the spine too.
+    fs::remove(oebps / "Flow_2.xhtml");
+    writeText(oebps / "Flow_10.xhtml", page("<p>x</p>"));
     const xml::Document opf = build(epubOptions(3));
+    EXPECT_EQ(spine(opf), (std::vector<std::string>{"cover yes", "nav no", "Flow_0 ", "Flow_1 ", "Flow_3 ", "Flow_10 "}));
 
     EXPECT_EQ(item(opf, "images/cover.jpg").attribute("id"), "cover-image");
     EXPECT_EQ(item(opf, "images/cover.jpg").attribute("media-type"), "image/jpeg");
