@@ -180,6 +180,7 @@ void AssetList::collectAssets() {
     Collector collector(*this);
     for (const Asset& asset : pgwAssetList()) collector.collect(asset);
     collector.removeUnused();
+    saveDescriptions();
 }
 
 }  // namespace packager

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "blio/description_document.h"
 #include "common/assets/asset.h"
 #include "common/platform/workspace_lock.h"
 
@@ -49,6 +50,10 @@ public:
     // workspace; paths are relative to the enhanced-content folder.
     void mapAssetToBlio(const Asset& asset, const std::string& assetPath);
     void mapVideoToBlio(const Asset& asset, const std::string& assetPath, const std::string& previewImage);
+    // The descriptions are kept in memory while assets are added and written
+    // here (collectAssets does so at its end); later ones start again from
+    // the files. True when all are on disk.
+    bool saveDescriptions();
 
     // Stages the export's KNFB files and the enhanced content into the XPS
     // file, updates it in place and copies it to the destination. True when
@@ -91,6 +96,8 @@ private:
     fs::path templatesDir_;
 
     std::optional<platform::WorkspaceLock> workspaceLock;
+    std::optional<DescriptionDocument> overlayContent_;
+    std::optional<DescriptionDocument> videoContent_;
 };
 
 }  // namespace packager

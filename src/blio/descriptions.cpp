@@ -6,8 +6,7 @@
 #include <vector>
 
 #include "blio/asset_list.h"
-#include "common/file/file_io.h"
-#include "common/xml/xml.h"
+#include "blio/description_document.h"
 
 namespace packager {
 
@@ -16,20 +15,9 @@ namespace {
 // Layout boxes are measured in points; the reader places overlays in pixels.
 constexpr double kPointsToPixels = 4.0 / 3.0;
 
-using Attributes = std::vector<std::pair<std::string_view, std::string>>;
-
-// The names of one description file, so both files share the update below.
-struct DescriptionFile {
-    std::string_view fileName;
-    std::string_view root;
-    std::string_view list;
-    std::string_view item;
-    std::string_view number;  // the attribute that numbers the descriptions
-};
-
-constexpr DescriptionFile kOverlayFile{"OverlayContent.xml", "EnhancedOverlayinfos", "EnhancedOverlayinfoList",
+constexpr DescriptionNames kOverlayFile{"OverlayContent.xml", "EnhancedOverlayinfos", "EnhancedOverlayinfoList",
                                        "EnhancedOverlayinfo", "EnhancedOverlayinfoID"};
-constexpr DescriptionFile kVideoFile{"VideoContent.xml", "Videoinfos", "VideoinfosList", "Videoinfo", "VideoinfoID"};
+constexpr DescriptionNames kVideoFile{"VideoContent.xml", "Videoinfos", "VideoinfosList", "Videoinfo", "VideoinfoID"};
 
 std::string decimal(long long value) {
     char digits[24];
@@ -59,33 +47,11 @@ Region regionOf(const Asset& asset) {
     return {pageNumber(asset.pageIndex), pixels(asset.x), pixels(asset.y), pixels(asset.width), pixels(asset.height)};
 }
 
-// Appends one description with the attributes in their order; the value of the
-// numbering attribute is filled in here with the count already listed. A file
-// that does not parse or has no list is left as it is.
-void addDescription(const fs::path& file, const DescriptionFile& names, const Attributes& attributes) {
-    std::optional<xml::Document> document;
-    xml::Element list;
-    if (!exists(file)) {
-        document = xml::Document::create(names.root);
-        list = document->root().addChild(names.list);
-    } else {
-        document = xml::Document::parseFile(file, xml::Parse::Recover);
-        if (!document) return;
-        list = document->root().firstChild(names.list);
-        if (!list) return;
-    }
-    const std::string number = decimal(static_cast<long long>(list.children(names.item).size()));
-
-    xml::Element description = list.addChild(names.item);
-    for (const auto& [name, value] : attributes) description.setAttribute(name, name == names.number ? number : value);
-    document->save(file, {.declareEncoding = false, .pretty = true});
-}
-
 }  // namespace
 
 void AssetList::mapAssetToBlio(const Asset& asset, const std::string& assetPath) {
     Region region = regionOf(asset);
-    const Attributes attributes = {
+    const DescriptionAttributes attributes = {
         {"PageNo", std::move(region.page)},
         {"DisplayRegionLeft", std::move(region.left)},
         {"DisplayRegionTop", std::move(region.top)},
@@ -100,12 +66,13 @@ void AssetList::mapAssetToBlio(const Asset& asset, const std::string& assetPath)
         {kOverlayFile.number, {}},
         {"VisualState", "Visible"},
     };
-    addDescription(blioTempDir() / kOverlayFile.fileName, kOverlayFile, attributes);
+    if (!overlayContent_) overlayContent_.emplace(blioTempDir() / kOverlayFile.fileName, kOverlayFile);
+    overlayContent_->append(attributes);
 }
 
 void AssetList::mapVideoToBlio(const Asset& asset, const std::string& assetPath, const std::string& previewImage) {
     Region region = regionOf(asset);
-    const Attributes attributes = {
+    const DescriptionAttributes attributes = {
         {"Page", std::move(region.page)},
         {"DisplayRegionLeft", std::move(region.left)},
         {"DisplayRegionTop", std::move(region.top)},
@@ -115,7 +82,17 @@ void AssetList::mapVideoToBlio(const Asset& asset, const std::string& assetPath,
         {kVideoFile.number, {}},
         {"CoverImageUri", previewImage},
     };
-    addDescription(blioTempDir() / kVideoFile.fileName, kVideoFile, attributes);
+    if (!videoContent_) videoContent_.emplace(blioTempDir() / kVideoFile.fileName, kVideoFile);
+    videoContent_->append(attributes);
+}
+
+bool AssetList::saveDescriptions() {
+    bool saved = true;
+    for (std::optional<DescriptionDocument>* document : {&overlayContent_, &videoContent_}) {
+        if (*document && !(*document)->save()) saved = false;
+        document->reset();  // a later description starts again from the file
+    }
+    return saved;
 }
 
 }  // namespace packager

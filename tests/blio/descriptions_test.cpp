@@ -44,6 +44,7 @@ TEST_F(DescriptionsTest, BoxesAreScaledToPixelsWithHalvesAwayFromZero) {
     list->mapAssetToBlio(boxAsset("0", "1.125"), "c.html");
     list->mapAssetToBlio(boxAsset("-3", "-3.375"), "d.html");
     list->mapAssetToBlio(boxAsset("", "", "", "x", "-0.1"), "e.html");
+    ASSERT_TRUE(list->saveDescriptions());
 
     EXPECT_EQ(overlay("PageNo"), (std::vector<std::string>{"1", "0", "0", "0", "0"}));
     EXPECT_EQ(overlay("DisplayRegionLeft"), (std::vector<std::string>{"96", "13", "2", "-5", "0"}));
@@ -58,6 +59,7 @@ TEST_F(DescriptionsTest, EachFileIsNumberedOnItsOwnWithAttributesInOrder) {
     list->mapVideoToBlio(boxAsset("3", "72"), "VideoAssets/k/k.mp4", "");
     list->mapAssetToBlio(boxAsset("3", "72"), "OverlayAssets/Html/k.html");
     list->mapVideoToBlio(boxAsset("3", "72"), "VideoAssets/k/k.mp4", "VideoAssets/k/poster.jpg");
+    ASSERT_TRUE(list->saveDescriptions());
 
     EXPECT_EQ(readText(videos),
               "<?xml version=\"1.0\"?>\n"
@@ -86,12 +88,14 @@ TEST_F(DescriptionsTest, ExistingFileIsExtendedOrLeftAloneWhenUnusable) {
     writeText(overlays, "<EnhancedOverlayinfos><Other/><EnhancedOverlayinfoList><EnhancedOverlayinfo/>"
                         "</EnhancedOverlayinfoList></EnhancedOverlayinfos>");
     list->mapAssetToBlio(boxAsset("1", "1"), "x.html");
-    EXPECT_EQ(overlay("EnhancedOverlayinfoID"), (std::vector<std::string>{"<absent>", "1"}));
-    for (const std::string unusable : {"<Videoinfos><Elsewhere/></Videoinfos>", "not xml at all"}) {
-        writeText(videos, unusable);
-        list->mapVideoToBlio(boxAsset("1", "1"), "v.mp4", "");
-        EXPECT_EQ(readText(videos), unusable);
-    }
+    list->mapAssetToBlio(boxAsset("1", "1"), "y.html");
+    ASSERT_TRUE(list->saveDescriptions());
+    EXPECT_EQ(overlay("EnhancedOverlayinfoID"), (std::vector<std::string>{"<absent>", "1", "2"}));
+    const std::string unusable = "<Videoinfos><Elsewhere/></Videoinfos>";
+    writeText(videos, unusable);
+    list->mapVideoToBlio(boxAsset("1", "1"), "v.mp4", "");
+    EXPECT_TRUE(list->saveDescriptions());
+    EXPECT_EQ(readText(videos), unusable);
 }
 
 }  // namespace

@@ -84,8 +84,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     list.mapAssetToBlio(asset, fields[6]);
-    check(overlays, fields[0], "EnhancedOverlayinfoList", "EnhancedOverlayinfo", "EnhancedOverlayinfoID");
     list.mapVideoToBlio(asset, fields[6], fields[7]);
+    if (!list.saveDescriptions()) fail(overlays, "the descriptions cannot be written");
+    check(overlays, fields[0], "EnhancedOverlayinfoList", "EnhancedOverlayinfo", "EnhancedOverlayinfoID");
     check(videos, fields[0], "VideoinfosList", "Videoinfo", "VideoinfoID");
     return 0;
 }
