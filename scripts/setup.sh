@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 packages=(g++ cmake ninja-build pkg-config libxml2-dev libzip-dev libvips-dev libvips-tools
           libgtest-dev libbenchmark-dev epubcheck default-jre-headless mupdf-tools zip unzip
-          chromium groff-base clang libclang-rt-14-dev)
+          chromium groff-base clang libclang-rt-14-dev parallel)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

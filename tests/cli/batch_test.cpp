@@ -2,9 +2,9 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <cstdio>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -134,6 +134,40 @@ TEST_F(Batch, RemovesTheFoldersOfBatchesThatNoLongerRun) {
     close(held);
     fs::remove_all(running);
     fs::remove_all(foreign);
+    expectTempFolderEmpty();
+}
+
+// A back catalogue spread over machines: GNU parallel hands each host one line
+// of the same job file (`--sshlogin :` is this machine), and the packages are
+// those `ebookpack batch` makes.
+TEST_F(Batch, TheSameJobFileRunsOneLinePerJobUnderGnuParallel) {
+    if (runCommand("command -v parallel >/dev/null") != 0) GTEST_SKIP() << "GNU parallel is not installed";
+    const fs::path source = minimal();
+    auto jobs = [&](const std::string& folder) {
+        std::string lines = "# a shelf\n";
+        for (int i = 0; i < 3; ++i)
+            lines += "epub \"" + source.string() + "\" \"" + (scratch / folder / std::to_string(i) / "my book").string() +
+                     "\" --epub-version " + std::to_string(2 + i % 2) + "\n";
+        return lines;
+    };
+    std::string output;
+    ASSERT_EQ(batch(jobs("batch"), "--jobs 2", &output), 0) << output;
+    writeText(scratch / "shelf.txt", jobs("parallel"));
+    ASSERT_EQ(runCommand("parallel --will-cite --pipe -N1 --sshlogin : " + shellQuote(cliPath()) + " batch - < " +
+                             shellQuote(scratch / "shelf.txt"), &output), 0) << output;
+
+    for (int i = 0; i < 3; ++i) {
+        const fs::path fromBatch = scratch / "batch" / std::to_string(i) / "my book.epub";
+        const fs::path fromParallel = scratch / "parallel" / std::to_string(i) / "my book.epub";
+        const std::vector<std::string> names = entryNames(fromBatch);
+        ASSERT_FALSE(names.empty());
+        EXPECT_EQ(entryNames(fromParallel), names);
+        // content.opf differs only in its timestamp and random identifiers.
+        for (const std::string& name : names) {
+            if (name == "OEBPS/content.opf") continue;
+            EXPECT_EQ(entryText(fromParallel, name), entryText(fromBatch, name)) << name;
+        }
+    }
     expectTempFolderEmpty();
 }
 
