@@ -19,7 +19,7 @@ struct Identity {
 
 std::optional<Identity> identityOf(const fs::path& path) {
     struct stat info {};
-    if (::stat(path.empty() ? "." : path.c_str(), &info) != 0) return std::nullopt;
+    if (::stat(path.c_str(), &info) != 0) return std::nullopt;
     return Identity{info.st_dev, info.st_ino};
 }
 
@@ -33,8 +33,8 @@ bool isSameFileSystemObject(const fs::path& left, const fs::path& right) {
 bool liesBelow(const fs::path& path, const fs::path& folder) {
     std::optional<Identity> folderIdentity = identityOf(folder);
     std::error_code error;
-    const fs::path absolute = fs::absolute(path.empty() ? "." : path, error);
-    if (!folderIdentity || error) return false;
+    const fs::path absolute = fs::absolute(path, error);
+    if (!folderIdentity || path.empty() || error) return false;
     // Resolved first, so that ".." climbs out of the folder a link leads to,
     // as the file system would.
     fs::path resolved = fs::weakly_canonical(absolute, error);

@@ -7,7 +7,7 @@ namespace packager {
 // Whether two paths name one file or folder, decided by the file system
 // (device and inode, links followed), never by comparing names: "Exp" and
 // "exp" are one folder only where the file system folds case. An empty path
-// stands for the working folder.
+// leads nowhere.
 
 // False when either path leads nowhere.
 bool isSameFileSystemObject(const std::filesystem::path& left, const std::filesystem::path& right);

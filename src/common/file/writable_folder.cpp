@@ -31,9 +31,9 @@ bool canCreateFilesIn(const fs::path& folder) {
     return true;
 }
 
-// Creates the missing folders of `folder`, outermost first, and answers the
-// ones this call made: a folder another process makes meanwhile is not ours.
-// False when one cannot be made; `made` then holds those that were.
+// Creates the missing folders of `folder`, outermost first, and adds to `made`
+// each one this call made (a folder another process makes meanwhile is not
+// ours). False when one cannot be made.
 bool makeMissingFolders(const fs::path& folder, std::vector<fs::path>& made) {
     std::vector<fs::path> missing;
     for (fs::path at = folder; !at.empty() && !exists(at); at = at.parent_path()) missing.push_back(at);
@@ -72,11 +72,12 @@ std::optional<Delivery> prepareDelivery(const std::string& source, const std::st
     const std::optional<std::string> package = packagePath(destination, extension);
     if (!package) return std::nullopt;
     const fs::path target(*package);
-    if (liesBelow(target.parent_path(), source)) return std::nullopt;
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    if (liesBelow(folder, source)) return std::nullopt;
     if (isSameFileSystemObject(source, target)) return Delivery{target, DestinationFolder()};
-    std::optional<DestinationFolder> folder = DestinationFolder::prepare(target.parent_path());
-    if (!folder) return std::nullopt;
-    return Delivery{target, std::move(*folder)};
+    std::optional<DestinationFolder> prepared = DestinationFolder::prepare(folder);
+    if (!prepared) return std::nullopt;
+    return Delivery{target, std::move(*prepared)};
 }
 
 }  // namespace packager
