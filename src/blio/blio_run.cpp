@@ -6,7 +6,7 @@
 #include "blio/blio_package_run.h"
 #include "common/on_scope_exit.h"
 #include "common/file/file_io.h"
-#include "common/file/writable_folder.h"
+#include "common/file/destination_folder.h"
 #include "common/platform/platform.h"
 #include "ebookpackager.h"
 

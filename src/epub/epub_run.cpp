@@ -2,7 +2,7 @@
 
 #include "common/on_scope_exit.h"
 #include "common/file/file_io.h"
-#include "common/file/writable_folder.h"
+#include "common/file/destination_folder.h"
 #include "common/platform/platform.h"
 #include "epub/epub_package_run.h"
 #include "epub/epub_packager.h"

@@ -1,4 +1,4 @@
-#include "common/file/writable_folder.h"
+#include "common/file/destination_folder.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
