@@ -1,5 +1,7 @@
 #include "package_arguments.h"
 
+#include "text.h"
+
 #include <charconv>
 #include <cstdint>
 #include <string_view>
@@ -75,6 +77,17 @@ bool applyFlag(std::string_view flag, std::string_view value, EpubOptions& optio
     return true;
 }
 
+// The library takes paths as UTF-16: a path that does not survive the trip
+// would be written under another name than the one asked for.
+bool pathsPassOn(const std::string& exportFolder, const std::string& destination, std::string& problem) {
+    for (const auto& [what, path] : {std::pair{"export folder", &exportFolder}, std::pair{"destination", &destination}}) {
+        if (survivesUtf16(*path)) continue;
+        problem = std::string("the ") + what + " is not valid UTF-8, so the library cannot be given its name";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<EpubCommandLine> parseEpubCommandLine(std::span<const std::string> arguments, std::string& problem) {
@@ -115,6 +128,7 @@ std::optional<EpubCommandLine> parseEpubCommandLine(std::span<const std::string>
         problem = "epub needs an export folder and a destination";
         return std::nullopt;
     }
+    if (!pathsPassOn(line.exportFolder, line.destination, problem)) return std::nullopt;
     return line;
 }
 
@@ -123,5 +137,6 @@ std::optional<BlioCommandLine> parseBlioCommandLine(std::span<const std::string>
         problem = "blio needs an export folder and a destination";
         return std::nullopt;
     }
+    if (!pathsPassOn(arguments[0], arguments[1], problem)) return std::nullopt;
     return BlioCommandLine{arguments[0], arguments[1]};
 }

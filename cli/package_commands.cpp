@@ -5,26 +5,21 @@
 #include <string>
 
 #include "commands.h"
+#include "common/file/package_path.h"
 #include "ebookpackager.h"
 #include "package_arguments.h"
 #include "text.h"
 
 namespace {
 
-// The library appends the extension the same way when the name lacks it.
-std::string withExtension(const std::string& destination, std::string_view extension) {
-    auto name = destination.substr(destination.find_last_of('/') + 1);
-    auto dot = name.find_last_of('.');
-    if (dot != std::string::npos && name.substr(dot + 1) == extension) return destination;
-    return destination + "." + std::string(extension);
-}
-
-int report(std::uint32_t code, const std::string& written) {
+// Prints the package the library wrote, named as the library names it, or its
+// message.
+int report(std::uint32_t code, const std::string& destination, std::string_view extension) {
     if (code != EBOOKPACKAGER_OK) {
         std::cerr << "ebookpack: " << resultMessage(code) << "\n";
         return static_cast<int>(code);
     }
-    std::cout << written << "\n";
+    std::cout << packager::packagePath(destination, extension).value_or(destination) << "\n";
     return 0;
 }
 
@@ -49,7 +44,7 @@ int runEpub(std::span<const std::string> arguments) {
     std::u16string destination = toUtf16(line->destination);
     std::uint32_t code = CreateEPubPackage(reinterpret_cast<const uint16_t*>(source.c_str()),
                                            reinterpret_cast<const uint16_t*>(destination.c_str()), line->options);
-    return report(code, withExtension(line->destination, "epub"));
+    return report(code, line->destination, "epub");
 }
 
 int runBlio(std::span<const std::string> arguments) {
@@ -60,5 +55,5 @@ int runBlio(std::span<const std::string> arguments) {
     std::u16string destination = toUtf16(line->destination);
     std::uint32_t code = CreateBlioPackage(reinterpret_cast<const uint16_t*>(source.c_str()),
                                            reinterpret_cast<const uint16_t*>(destination.c_str()));
-    return report(code, withExtension(line->destination, "xps"));
+    return report(code, line->destination, "xps");
 }

@@ -6,7 +6,7 @@
 
 namespace packager {
 
-// ASCII lower case: kind names, flags and paths are compared this way.
+// ASCII lower case: kind names and flags are compared this way.
 inline std::string lowerCased(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });

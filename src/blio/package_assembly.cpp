@@ -1,8 +1,8 @@
 #include <charconv>
 
 #include "blio/asset_list.h"
-#include "blio/lower_cased.h"
 #include "blio/page_number_map.h"
+#include "common/file/file_identity.h"
 #include "common/file/file_io.h"
 #include "common/file/file_utility.h"
 #include "common/image/image_utility.h"
@@ -33,12 +33,9 @@ std::string shortestText(double number) {
 
 // The spine's thickness as the reader expects it, from the spine art when the
 // export has some.
-void fillInSpineDepth(const fs::path& sourceDir) {
-    const fs::path metadata = sourceDir / "Metadata.xml";
-    if (!isPlainFile(metadata)) return;  // never edit a file through a link
+std::string spineDepthText(const fs::path& sourceDir) {
     const fs::path spineArt = sourceDir / "SpineArt.jpg";
-    const double depth = exists(spineArt) ? EpubPackagerImageUtility::getImageWidth(spineArt) : kDefaultSpineDepth;
-    Files::replaceInFile(metadata, kSpineDepthPlaceholder, shortestText(depth));
+    return shortestText(exists(spineArt) ? EpubPackagerImageUtility::getImageWidth(spineArt) : kDefaultSpineDepth);
 }
 
 void addIfPresent(XpsUtility& xps, const fs::path& file, const std::string& entryName) {
@@ -78,10 +75,18 @@ bool AssetList::embedDataInBlioPackage(const fs::path& xpsFile) {
     XpsUtility xps = XpsUtility::initWithXpsFile(xpsFile, kImageCompressionLevel);
     Files::createDirectoryAtPath(knfbDir());
 
-    fillInSpineDepth(sourceDir_);
+    // The spine depth goes into a copy in the workspace; the export's own file
+    // (never one reached through a link) gets the same edit only once the
+    // package is updated, so a failed run leaves the export as it was.
+    const fs::path metadata = sourceDir_ / "Metadata.xml";
+    const fs::path filledMetadata = blioTempDir() / "Metadata.xml";
+    const bool hasMetadata = isPlainFile(metadata) && copyFileAtomically(metadata, filledMetadata);
+    const std::string spineDepth = hasMetadata ? spineDepthText(sourceDir_) : std::string();
+    if (hasMetadata) Files::replaceInFile(filledMetadata, kSpineDepthPlaceholder, spineDepth);
+
     const std::string knfb(kKnfbEntry);
     addIfPresent(xps, sourceDir_ / "TableOfContents.xml", knfb + "TableOfContents.xml");
-    addIfPresent(xps, sourceDir_ / "Metadata.xml", knfb + "Metadata.xml");
+    if (hasMetadata) xps.addFile(filledMetadata, knfb + "Metadata.xml");
     addIfPresent(xps, blioTempDir() / "OverlayContent.xml", knfb + "EnhancedContent/OverlayContent.xml");
     addIfPresent(xps, blioTempDir() / "VideoContent.xml", knfb + "EnhancedContent/VideoContent.xml");
     addFlow(xps, sourceDir_ / "Flow");
@@ -102,8 +107,9 @@ bool AssetList::embedDataInBlioPackage(const fs::path& xpsFile) {
 
     // An XPS file that was not updated is not the package asked for.
     if (!xps.compressXps()) return false;
+    if (hasMetadata) Files::replaceInFile(metadata, kSpineDepthPlaceholder, spineDepth);
     const fs::path destination = destDir_ / destFileName_;
-    if (lowerCased(xpsFile.string()) == lowerCased(destination.string())) return true;
+    if (isSameFileSystemObject(xpsFile, destination)) return true;
     return copyFileAtomically(xpsFile, destination);
 }
 

@@ -1,11 +1,8 @@
 #include "epub/epub_run.h"
 
-#include <algorithm>
-#include <cctype>
-
 #include "common/on_scope_exit.h"
 #include "common/file/file_io.h"
-#include "common/file/writable_folder.h"
+#include "common/file/destination_folder.h"
 #include "common/platform/platform.h"
 #include "epub/epub_package_run.h"
 #include "epub/epub_packager.h"
@@ -21,21 +18,6 @@ constexpr std::uint32_t kTemplatesMissing = EBOOKPACKAGER_TEMPLATES_MISSING;
 constexpr std::uint32_t kCannotInitialize = EBOOKPACKAGER_CANNOT_INITIALIZE;
 constexpr std::uint32_t kReflowFolderMissing = EBOOKPACKAGER_REFLOW_FOLDER_MISSING;
 constexpr std::uint32_t kReflowFilesMissing = EBOOKPACKAGER_REFLOW_FILES_MISSING;
-
-std::string lowerCased(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-// The destination with ".epub" appended unless the part after the last dot of
-// its last component is exactly "epub" ("out/" becomes "out/.epub").
-std::string withEpubExtension(std::string destination) {
-    const std::string name = destination.substr(destination.find_last_of('/') + 1);
-    const std::size_t dot = name.find_last_of('.');
-    if (dot == std::string::npos || name.substr(dot + 1) != "epub") destination += ".epub";
-    return destination;
-}
 
 bool hasFlowPage(const fs::path& reflowFolder) {
     for (const fs::path& entry : listFolder(reflowFolder))
@@ -55,13 +37,9 @@ std::uint32_t createEPubPackage(const std::string& source, const std::string& de
     if (!exists(*bundle / "Resources" / "MediaTypes.xml")) return kMediaTypesMissing;
     if (!isFolder(*bundle / "Resources" / "Templates")) return kTemplatesMissing;
 
-    // An empty destination names no file at all.
-    if (destination.empty()) return kDestinationNotWritable;
-    const std::string target = withEpubExtension(destination);
-    const fs::path targetPath(target);
-    const std::string destinationFolder = targetPath.parent_path().string();
-    if (lowerCased(source) != lowerCased(target) && !isWritableFolder(destinationFolder))
-        return kDestinationNotWritable;
+    std::optional<Delivery> delivery = prepareDelivery(source, destination, "epub");
+    if (!delivery) return kDestinationNotWritable;
+    const std::string destinationFolder = delivery->package.parent_path().string();
 
     if (!isFolder(source)) return kSourceNotFolder;
     if (!isFolder(fs::path(source) / "OEBPS")) return kReflowFolderMissing;
@@ -70,7 +48,7 @@ std::uint32_t createEPubPackage(const std::string& source, const std::string& de
     EpubPackager packager = EpubPackager::initWithSource(source, destinationFolder);
     if (std::uint32_t code = packager.initializeComponents(bundle); code != 0) return code;
     const OnScopeExit removeWorkspace([&] { packager.deleteComponents(); });
-    packager.setDestFileName(targetPath.filename().string());
+    packager.setDestFileName(delivery->package.filename().string());
 
     packager.createEPubStructure();
     packager.copyResources(options);
@@ -78,6 +56,7 @@ std::uint32_t createEPubPackage(const std::string& source, const std::string& de
     packager.createTableOfContents(options.epubVersion);
     packager.createContentOPF(options);
     packager.generateEpubFile();
+    delivery->folder.keep();
     return EBOOKPACKAGER_OK;
 }
 

@@ -1,6 +1,6 @@
 // The run as the host sees it: the checks and their codes, the package's name
 // and place, the tidy-up of an export folder that is also the destination,
-// overlapping runs, and a package that cannot be updated.
+// destinations refused, overlapping runs, and a package that cannot be updated.
 #include <chrono>
 #include <thread>
 
@@ -67,40 +67,83 @@ TEST_F(BlioRunTest, NamesThePackageAndMakesItsFolder) {
     EXPECT_TRUE(fs::exists(source / "AssetList.xml"));  // elsewhere, the export is not tidied
 }
 
-TEST_F(BlioRunTest, ExportFolderAsDestinationKeepsOnlyThePackage) {
-    fs::create_directories(scratch / "outside");
+// A destination in or beside the export folder. Only the export folder itself
+// (the same folder on the disk, not a name in another case) is tidied, down to
+// the package and its "_Assets" folder; a destination below the export, or one
+// with no file name, is refused before anything is written.
+struct Destination {
+    const char* name;
+    const char* asked;  // below the scratch folder, whose "export" is the source
+    std::uint32_t code;
+    const char* written;                  // the package, below the scratch folder
+    std::vector<std::string> exportLeft;  // after a tidy-up; empty when the export is not tidied
+    bool needsCaseSensitivity = false;
+};
+
+void PrintTo(const Destination& destination, std::ostream* out) { *out << destination.name; }
+
+const Destination kDestinations[] = {
+    {"ExportFolder", "export/Book", 0, "export/Book.xps", {"Book.xps", "Book_Assets"}},
+    {"ExportsOwnXps", "export/book1", 0, "export/book1.xps", {"book1.xps"}},
+    {"ExportsXpsInOtherCase", "export/BOOK1", 0, "export/BOOK1.xps", {"BOOK1.xps"}, true},
+    {"FolderNamedLikeTheExport", "EXPORT/Book", 0, "EXPORT/Book.xps", {}, true},
+    {"TrailingSeparators", "out/Book//", 0, "out/Book.xps", {}},
+    {"Root", "/", 1, "", {}},
+    {"ParentFolder", "out/..", 1, "", {}},
+    {"InsideFlow", "export/Flow/Book", 1, "", {}},
+    {"NewFolderInsideTheExport", "export/new/Book", 1, "", {}},
+};
+
+class BlioDestinationTest : public BlioRunTest, public ::testing::WithParamInterface<Destination> {};
+
+TEST_P(BlioDestinationTest, OnlyTheExportFolderItselfIsTidied) {
+    const Destination& row = GetParam();
+    fs::create_directories(scratch / "EXPORT");
+    if (row.needsCaseSensitivity && fs::equivalent(scratch / "EXPORT", source)) GTEST_SKIP() << "names ignore case here";
+    writeText(scratch / "EXPORT" / "theirs.txt", "another folder's");
     writeText(scratch / "outside" / "precious.txt", "not the export's");
     fs::create_directory_symlink(scratch / "outside", source / "link-out");
-    fs::create_directories(source / "Book_ASSETS");
-    writeText(source / "Book_ASSETS" / "kept.txt", "the package's assets");
+    writeText(source / "Book_Assets" / "kept.txt", "the package's assets");
+    writeText(source / "Book_ASSETS" / "other.txt", "a folder of another name");
+    fs::permissions(source / "Metadata.xml", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const auto before = snapshot(scratch);
 
-    ASSERT_EQ(packageBlio(source, source / "Book"), 0u);
-    std::vector<std::string> left;
-    for (const auto& entry : fs::directory_iterator(source)) left.push_back(entry.path().filename().string());
-    std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"Book.xps", "Book_ASSETS"}));
-    EXPECT_EQ(readText(source / "Book_ASSETS" / "kept.txt"), "the package's assets");
+    ASSERT_EQ(packageBlio(source, row.asked[0] == '/' ? fs::path(row.asked) : scratch / row.asked), row.code);
     EXPECT_EQ(readText(scratch / "outside" / "precious.txt"), "not the export's");
+    EXPECT_EQ(readText(scratch / "EXPORT" / "theirs.txt"), "another folder's");
+    if (row.code != 0) {
+        EXPECT_TRUE(snapshot(scratch) == before);
+        return;
+    }
+    const std::string metadata = entryText(scratch / row.written, "Documents/1/Other/KNFB/Metadata.xml");
+    EXPECT_NE(metadata, "");
+    EXPECT_EQ(metadata.find("#SPINEDEPTH#"), std::string::npos);
+    if (!row.exportLeft.empty()) {
+        std::vector<std::string> left;
+        for (const auto& entry : fs::directory_iterator(source)) left.push_back(entry.path().filename().string());
+        std::sort(left.begin(), left.end());
+        EXPECT_EQ(left, row.exportLeft);
+        return;
+    }
+    // Not tidied: the export's Metadata.xml got its spine depth and kept its mode.
+    EXPECT_EQ(readText(source / "Metadata.xml"), metadata);
+    EXPECT_EQ(fs::status(source / "Metadata.xml").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_EQ(packageBlio(source, scratch / "next" / "Book"), 0u);
 }
 
-TEST_F(BlioRunTest, PackageUpdatedInPlaceWhenTheDestinationIsTheSourceXps) {
-    ASSERT_EQ(packageBlio(source, source / "BOOK1.xps"), 0u);
-    const std::vector<std::string> entries = entryNames(source / "book1.xps");
-    EXPECT_NE(std::find(entries.begin(), entries.end(), "Documents/1/Other/KNFB/Metadata.xml"), entries.end());
-    std::vector<std::string> left;
-    for (const auto& entry : fs::directory_iterator(source)) left.push_back(entry.path().filename().string());
-    EXPECT_EQ(left, (std::vector<std::string>{"book1.xps"}));
-}
+INSTANTIATE_TEST_SUITE_P(InAndBesideTheExport, BlioDestinationTest, ::testing::ValuesIn(kDestinations),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(BlioRunTest, PackageThatCannotBeUpdatedIsNotDelivered) {
     writeText(source / "book1.xps", "not an archive");
-    fs::remove(source / "Metadata.xml");  // the one file the run edits in the export
     const auto before = snapshot(source);
 
-    EXPECT_EQ(packageBlio(source, scratch / "out" / "Book"), 6u);
-    EXPECT_FALSE(fs::exists(scratch / "out" / "Book.xps"));
+    // The folders made for the package go again with the failed run.
+    EXPECT_EQ(packageBlio(source, scratch / "out" / "new" / "Book"), 6u);
+    EXPECT_FALSE(fs::exists(scratch / "out"));
     EXPECT_EQ(packageBlio(source, source / "Book"), 6u);
-    EXPECT_TRUE(snapshot(source) == before);  // in particular, no tidy-up
+    EXPECT_TRUE(snapshot(source) == before);  // Metadata.xml not filled in, and no tidy-up
     EXPECT_FALSE(fs::exists(tmp / "BlioTemp"));
 }
 
@@ -124,6 +167,11 @@ TEST_F(BlioRunTest, CommandLinePrintsThePackageOrTheMessage) {
               0);
     EXPECT_EQ(output, (scratch / "Book.xps").string() + "\n");
     EXPECT_TRUE(fs::is_regular_file(scratch / "Book.xps"));
+    // Printed as written: a trailing separator is not part of the name.
+    EXPECT_EQ(runCommand(shellQuote(cliPath()) + " blio " + shellQuote(source) + " " + shellQuote(scratch / "Shelf/"),
+                         &output),
+              0);
+    EXPECT_EQ(output, (scratch / "Shelf.xps").string() + "\n");
 
     EXPECT_EQ(runCommand(shellQuote(cliPath()) + " blio " + shellQuote(scratch / "missing") + " " +
                              shellQuote(scratch / "Other"), &output),

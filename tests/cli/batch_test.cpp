@@ -87,6 +87,7 @@ TEST_F(Batch, RefusesAJobFileItCannotUnderstand) {
         {good + "epub a b --epub-version 4\n", "jobs.txt:2: invalid value for --epub-version"},
         {good + "epub a\n", "jobs.txt:2: epub needs an export folder and a destination"},
         {good + "blio a b c\n", "jobs.txt:2: blio needs an export folder and a destination"},
+        {good + "blio a b\xFF\n", "jobs.txt:2: the destination is not valid UTF-8"},
         {good + std::string("epub a\0b c\n", 11), "jobs.txt:2: NUL byte"},
         {"\"\"\n" + good, "jobs.txt:1: unknown command ''"},
         {good + "epub a " + std::string(70000, 'b') + "\n", "jobs.txt:2: line longer than 65536 bytes"},

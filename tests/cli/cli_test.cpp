@@ -43,6 +43,11 @@ TEST(Cli, UnderstandsNothingItWasNotTold) {
     EXPECT_EQ(ebookpack("epub a b --page-size 100", &output), 64);
     EXPECT_EQ(ebookpack("epub a b --orientation", &output), 64);
     EXPECT_EQ(ebookpack("blio a", &output), 64);
+    // Names that would reach the library as other names.
+    EXPECT_EQ(ebookpack("blio " + shellQuote("export\xFF") + " out", &output), 64);
+    EXPECT_NE(output.find("the export folder is not valid UTF-8"), std::string::npos) << output;
+    EXPECT_EQ(ebookpack("epub a " + shellQuote("Book\xC3\x28"), &output), 64);
+    EXPECT_NE(output.find("the destination is not valid UTF-8"), std::string::npos) << output;
 }
 
 }  // namespace

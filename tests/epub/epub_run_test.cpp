@@ -31,7 +31,7 @@ TEST_F(EpubRunTest, NamesTheBookAndKeepsForeignItems) {
     writeText(out / "dummyfolder" / "keep.txt", "not the packager's");
     writeText(out / "Book.epub", "an older book");
     for (const auto& [asked, written] : std::vector<std::pair<std::string, std::string>>{
-             {"Book", "Book.epub"}, {"Other.epub", "Other.epub"}, {"Caps.EPUB", "Caps.EPUB.epub"}}) {
+             {"Book", "Book.epub"}, {"Other.epub", "Other.epub"}, {"Caps.EPUB", "Caps.EPUB.epub"}, {"Trail//", "Trail.epub"}}) {
         EXPECT_EQ(package(source, out / asked, epubOptions()), 0u) << asked;
         EXPECT_EQ(entryNames(out / written).front(), "mimetype") << written;
     }
@@ -45,6 +45,22 @@ TEST_F(EpubRunTest, NamesTheBookAndKeepsForeignItems) {
     fs::create_directories(out / "Shelf.epub");
     EXPECT_EQ(package(source, out / "Shelf.epub", epubOptions()), 0u);
     EXPECT_TRUE(fs::is_regular_file(out / "Shelf.epub" / "Shelf.epub"));
+}
+
+TEST_F(EpubRunTest, RefusedOrFailedRunChangesNothing) {
+    writeText(source / "OEBPS" / "images" / "a.png", "not looked at");
+    const auto before = snapshot(scratch);
+    for (const auto& [asked, code] : std::vector<std::pair<fs::path, std::uint32_t>>{
+             {"/", 1}, {scratch / "out" / "..", 1}, {source / "OEBPS" / "images" / "Book", 1}, {source / "new" / "Book", 1}}) {
+        EXPECT_EQ(package(source, asked, epubOptions()), code) << asked;
+        EXPECT_TRUE(snapshot(scratch) == before) << asked;
+    }
+    // A failure after the destination probe takes back the folders it made.
+    fs::rename(source / "OEBPS" / "Flow_0.xhtml", source / "OEBPS" / "flow_0.xhtml");
+    EXPECT_EQ(package(source, scratch / "out" / "new" / "Book", epubOptions()), 14u);
+    EXPECT_FALSE(fs::exists(scratch / "out"));
+    fs::rename(source / "OEBPS" / "flow_0.xhtml", source / "OEBPS" / "Flow_0.xhtml");
+    EXPECT_EQ(package(source, scratch / "out" / "Book", epubOptions()), 0u);
 }
 
 TEST_F(EpubRunTest, BadInputIsPackagedAsExportedAndSourceIsLeftAlone) {

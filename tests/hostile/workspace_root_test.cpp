@@ -1,5 +1,6 @@
 // A temporary folder the run cannot trust, given as TMPDIR: both entry points
-// refuse it with code 10 before writing anything anywhere.
+// refuse it with code 10 and leave nothing anywhere, not even the destination
+// folder that their probe made.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,7 +49,6 @@ TEST_P(WorkspaceRootTest, UntrustedRootIsRefusedBeforeAnythingIsWritten) {
     const auto& [root, blio] = GetParam();
     if (::getuid() != 0) GTEST_SKIP() << "folders of root and of other users need root to make";
     const fs::path blioSource = blio ? copyBlioExample() : fs::path();
-    fs::create_directories(scratch / "out");
     root.make(scratch / "root");
     setenv("TMPDIR", (scratch / "root").c_str(), 1);
     const auto before = snapshot(scratch);
@@ -56,6 +56,7 @@ TEST_P(WorkspaceRootTest, UntrustedRootIsRefusedBeforeAnythingIsWritten) {
     const std::uint32_t code = blio ? packageBlioBook(blioSource) : packageBook();
     if (root.trusted) {
         EXPECT_EQ(code, 0u);
+        EXPECT_TRUE(fs::exists(blio ? blioPackage : book));
         return;
     }
     EXPECT_EQ(code, 10u);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -34,6 +35,16 @@ std::string replaceAll(std::string_view text, std::string_view target, std::stri
     }
     result.append(text, start);
     return result;
+}
+
+// Writes `bytes` atomically over the existing `file`, keeping its permission
+// bits: a file replaced in place must not become readable to more users.
+bool rewriteInPlace(const fs::path& file, std::string_view bytes) {
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0) return false;
+    std::optional<StagedFile> staged = StagedFile::create(file);
+    return staged && ::fchmod(staged->descriptor(), info.st_mode & 07777) == 0 && staged->write(bytes) &&
+           staged->commit();
 }
 
 fs::path withoutTrailingSeparators(const fs::path& path) {
@@ -157,8 +168,8 @@ bool EpubPackagerFileUtility::replaceInFile(const fs::path& file, std::string_vi
     if (!isValidUtf8(replacement)) return false;
     std::optional<std::string> contents = readUtf8(file);
     if (!contents) return false;
-    if (target.empty()) return writeFileAtomically(file, *contents);
-    return writeFileAtomically(file, replaceAll(*contents, target, replacement));
+    if (target.empty()) return rewriteInPlace(file, *contents);
+    return rewriteInPlace(file, replaceAll(*contents, target, replacement));
 }
 
 bool EpubPackagerFileUtility::copy(const fs::path& from, const fs::path& to) {

@@ -20,7 +20,8 @@ public:
 
     // Replaces every occurrence of `target` (exact, one scan from the start,
     // replaced text is not scanned again) and writes the result atomically over
-    // the file, also when nothing changed; an empty `target` changes nothing.
+    // the file, also when nothing changed, keeping the file's permission bits;
+    // an empty `target` changes nothing.
     // A missing or unreadable file, a file that is not valid UTF-8, or a
     // `replacement` that is not, leaves the file untouched and answers false.
     static bool replaceInFile(const fs::path& file, std::string_view target, std::string_view replacement);

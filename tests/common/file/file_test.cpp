@@ -41,6 +41,12 @@ TEST_F(FileTest, FindAndReplaceTrustOnlyStrictUtf8) {
     writeText(file, "aaa");
     EXPECT_TRUE(Files::replaceInFile(file, "a", "aa"));  // one scan: replaced text is not scanned again
     EXPECT_EQ(readText(file), "aaaaaa");
+    for (fs::perms mode : {fs::perms(0600), fs::perms(0444)}) {
+        fs::permissions(file, mode);
+        EXPECT_TRUE(Files::replaceInFile(file, "a", "b"));
+        EXPECT_EQ(fs::status(file).permissions(), mode);  // replaced in place, never widened
+    }
+    fs::permissions(file, fs::perms(0644));
     const std::string latin1 = "image7.tif caf\xe9";
     writeText(file, latin1);
     EXPECT_FALSE(Files::replaceInFile(file, "image7.tif", "image7.jpg"));
