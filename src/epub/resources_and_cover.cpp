@@ -29,42 +29,41 @@ std::string coverImageName(const fs::path& imagesFolder) {
     return std::string(kCoverImageNames.back());
 }
 
-void EpubPackager::copyResources(const EpubOptions& options) {
+bool EpubPackager::copyResources(const EpubOptions& options) {
     const fs::path target = oebpsDir();
-    const fs::path images = target / "images";
-    if (!isFolder(images)) EpubPackagerFileUtility::createDirectoryAtPath(images);
-    placeTree(sourceDir_ / "OEBPS" / "images", images);
+    const fs::path exportedImages = sourceDir_ / "OEBPS" / "images";
+    if (!EpubPackagerFileUtility::createDirectoryAtPath(target / "images") ||
+        (isFolder(exportedImages) && !placeTree(exportedImages, target / "images")))
+        return false;
 
     for (const fs::path& entry : listFolder(sourceDir_ / "OEBPS")) {
         const std::string name = entry.filename().string();
         const fs::path source = sourceDir_ / "OEBPS" / name;
         if (isFlowPageName(name)) {
+            if (!placeIfEligible(source, target / name)) return false;
             // Only reflowable pages are re-pointed at their media: a fixed-layout
             // page is delivered as the host laid it out.
-            if (placeFile(source, target / name) && options.fixedLayout == 0)
-                updateInteractiveAssetsInFileAtPath(target / name);
-        } else if (entry.extension() == ".css") {
-            placeFile(source, target / name);
+            if (options.fixedLayout == 0 && !updateInteractiveAssetsInFileAtPath(target / name)) return false;
+        } else if (entry.extension() == ".css" && !placeIfEligible(source, target / name)) {
+            return false;
         }
     }
-
-    if (const fs::path styleSheet = appDir_ / kHostTocStyleSheet; exists(styleSheet))
-        placeFile(styleSheet, target / "toc.css");
+    return placeIfEligible(appDir_ / kHostTocStyleSheet, target / "toc.css");
 }
 
-void EpubPackager::createBookCover() {
+bool EpubPackager::createBookCover() {
     const fs::path target = oebpsDir();
     const fs::path exportedPage = sourceDir_ / "OEBPS" / "cover.xhtml";
-    placeFile(exists(exportedPage) ? exportedPage : templatesDir_ / "ePub" / "cover.xhtml", target / "cover.xhtml");
+    if (!placeIfEligible(exists(exportedPage) ? exportedPage : templatesDir_ / "ePub" / "cover.xhtml",
+                         target / "cover.xhtml"))
+        return false;
 
     const fs::path exportedImages = sourceDir_ / "OEBPS" / "images";
     const std::string name = coverImageName(exportedImages);
-    if (exists(exportedImages / name) && EpubPackagerImageUtility::isImageFile(exportedImages / name)) {
-        placeFile(exportedImages / name, target / "images" / name);
-        return;
-    }
-    EpubPackagerFileUtility::createDirectoryAtPath(target / "images");
-    placeFile(templatesDir_ / "ePub" / "cover.png", target / "images" / "cover.png");
+    if (exists(exportedImages / name) && EpubPackagerImageUtility::isImageFile(exportedImages / name))
+        return placeIfEligible(exportedImages / name, target / "images" / name);
+    return EpubPackagerFileUtility::createDirectoryAtPath(target / "images") &&
+           placeIfEligible(templatesDir_ / "ePub" / "cover.png", target / "images" / "cover.png");
 }
 
 }  // namespace packager
