@@ -157,9 +157,9 @@ protected:
         setenv("TMPDIR", folder.c_str(), 1);
     }
 
-    // The package as a file: a delivered package is a new one renamed into
-    // place, never the old one left there.
-    std::optional<ino_t> packageFile() const {
+    // The package's inode: a delivered package is a new file renamed into
+    // place, so an inode left as it was means nothing was delivered.
+    std::optional<ino_t> packageInode() const {
         struct stat status {};
         if (::stat(kind.package(destination).c_str(), &status) != 0) return std::nullopt;
         return status.st_ino;
@@ -171,7 +171,7 @@ protected:
                           std::optional<ino_t> packageBeforeRun) const {
         if (!outcome.exited) return {"the run " + describe(outcome)};
         if (outcome.code == 0) {
-            if (packageFile() == packageBeforeRun || readableEntries(kind.package(destination)) != packageEntries)
+            if (packageInode() == packageBeforeRun || readableEntries(kind.package(destination)) != packageEntries)
                 return {"the run returned 0 without delivering a complete package"};
             return {};
         }
@@ -299,7 +299,7 @@ TEST_P(FaultInjection, FullDisk) {
         packageBefore = readText(kind.package(destination));
         useWorkspaceRoot(onWorkspace ? diskTmp : tmp);
         for (const std::uintmax_t free : freeSpace) {
-            const std::optional<ino_t> packageBeforeRun = packageFile();
+            const std::optional<ino_t> packageBeforeRun = packageInode();
             ASSERT_TRUE(disk.fillLeaving(free));
             const ChildOutcome outcome = run();
             disk.empty();
