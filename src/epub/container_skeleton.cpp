@@ -35,15 +35,15 @@ xml::Document displayOptionsDocument() {
 
 }  // namespace
 
-void EpubPackager::createEPubStructure() {
+bool EpubPackager::createEPubStructure() {
     const fs::path output = outputDir();
-    EpubPackagerFileUtility::createDirectoryAtPath(output / "META-INF");
-    EpubPackagerFileUtility::createDirectoryAtPath(output / "OEBPS");
-
-    if (!exists(output / "mimetype")) writeFileAtomically(output / "mimetype", kEpubMediaType);
-    if (const fs::path file = output / "META-INF" / "container.xml"; !exists(file)) containerDocument().save(file);
-    if (const fs::path file = output / "META-INF" / "com.apple.ibooks.display-options.xml"; !exists(file))
-        displayOptionsDocument().save(file);
+    const fs::path containerFile = output / "META-INF" / "container.xml";
+    const fs::path displayOptionsFile = output / "META-INF" / "com.apple.ibooks.display-options.xml";
+    return EpubPackagerFileUtility::createDirectoryAtPath(output / "META-INF") &&
+           EpubPackagerFileUtility::createDirectoryAtPath(output / "OEBPS") &&
+           (exists(output / "mimetype") || writeFileAtomically(output / "mimetype", kEpubMediaType)) &&
+           (exists(containerFile) || containerDocument().save(containerFile)) &&
+           (exists(displayOptionsFile) || displayOptionsDocument().save(displayOptionsFile));
 }
 
 }  // namespace packager

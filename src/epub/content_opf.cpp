@@ -210,7 +210,7 @@ void addGuide(xml::Element package, bool navigationDocument) {
 
 }  // namespace
 
-void EpubPackager::createContentOPF(const EpubOptions& options) {
+bool EpubPackager::createContentOPF(const EpubOptions& options) {
     const Layout layout(options);
     const fs::path oebps = oebpsDir();
 
@@ -257,7 +257,7 @@ void EpubPackager::createContentOPF(const EpubOptions& options) {
     addItemref("cover").setAttribute("linear", "yes");
     if (navigationDocument && !layout.fixed) addItemref("nav").setAttribute("linear", "no");
     if (layout.blankPage) {
-        CreateHTMLFile(options, false);
+        if (!CreateHTMLFile(options, false)) return false;
         addItemref("blankpage");
     }
     SpreadSide side = layout.firstSide;
@@ -270,10 +270,10 @@ void EpubPackager::createContentOPF(const EpubOptions& options) {
     }
 
     addGuide(package, navigationDocument);
-    document.save(oebps / "content.opf");
+    return document.save(oebps / "content.opf");
 }
 
-void EpubPackager::CreateHTMLFile(const EpubOptions& options, bool addImage) {
+bool EpubPackager::CreateHTMLFile(const EpubOptions& options, bool addImage) {
     xml::Document document = xml::Document::create("html");
     xml::Element html = document.root();
     html.addNamespace("", kXhtmlNamespace);
@@ -286,7 +286,7 @@ void EpubPackager::CreateHTMLFile(const EpubOptions& options, bool addImage) {
                           "width=" + std::to_string(options.pageWidth) + ",height=" + std::to_string(options.pageHeight));
     xml::Element body = html.addChild("body");
     if (addImage) body.addChild("img").setAttribute("src", "images/" + coverImageName(oebpsDir() / "images"));
-    document.save(oebpsDir() / "blankpage.xhtml");
+    return document.save(oebpsDir() / "blankpage.xhtml");
 }
 
 }  // namespace packager

@@ -20,7 +20,7 @@ void addFilesBelow(std::vector<archive::Entry>& entries, const fs::path& output,
 
 }  // namespace
 
-void EpubPackager::generateEpubFile() {
+bool EpubPackager::generateEpubFile() {
     const fs::path output = outputDir();
     std::vector<archive::Entry> entries;
     if (exists(output / "mimetype")) entries.push_back({"mimetype", output / "mimetype"});
@@ -30,7 +30,7 @@ void EpubPackager::generateEpubFile() {
     fs::path target = destDir_ / destFileName_;
     // A folder of that name receives the book inside it, under the same name.
     if (isFolder(target)) target /= destFileName_;
-    archive::writeStoredArchive(target, entries);
+    return archive::writeStoredArchive(target, entries);
 }
 
 }  // namespace packager

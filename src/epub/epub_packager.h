@@ -25,9 +25,11 @@ enum class BoxType : int {
 };
 
 // One ePub run: the paths and the asset list that every build step reads, and
-// the build steps themselves. Build steps report nothing; a file they cannot
-// write is left out of the book. Destroying the packager never deletes files:
-// the workspace goes with deleteComponents().
+// the build steps themselves. Each step answers false when it could not write
+// a file the book needs (a full disk), and the book is then not made; an
+// optional input the export lacks is left out, which is no failure.
+// Destroying the packager never deletes files: the workspace goes with
+// deleteComponents().
 class EpubPackager {
 public:
     // A packager without source or destination (nothing is read).
@@ -57,18 +59,22 @@ public:
 
     void setDestFileName(const std::string& name) { destFileName_ = name; }
 
-    // Build steps, in the order a run calls them.
-    void createEPubStructure();
-    void copyResources(const EpubOptions& options);
-    void createBookCover(const EpubOptions& options);
-    void createTableOfContents(std::uint32_t epubVersion);
-    void createContentOPF(const EpubOptions& options);
-    void generateEpubFile();
+    // Build steps, in the order a run calls them. All but the last write
+    // into the workspace; the last writes the book to the destination.
+    bool createEPubStructure();
+    bool copyResources(const EpubOptions& options);
+    bool createBookCover(const EpubOptions& options);
+    bool createTableOfContents(std::uint32_t epubVersion);
+    bool createContentOPF(const EpubOptions& options);
+    bool generateEpubFile();
 
     // Points the media elements of a page copy at their assets' files and
-    // rewrites the page when something changed.
-    void updateInteractiveAssetsInFileAtPath(const fs::path& page);
-    void updateHTML(HTMLParser& parser, const std::vector<std::string>& boxes, BoxType type);
+    // rewrites the page when something changed. False when a media file or
+    // the page could not be written.
+    bool updateInteractiveAssetsInFileAtPath(const fs::path& page);
+    // False when a box's media file could not be copied into the book; that
+    // box's element is left as it was.
+    bool updateHTML(HTMLParser& parser, const std::vector<std::string>& boxes, BoxType type);
 
     const std::vector<Asset>& pgwAssetList() const { return pgwAssetList_; }
     void setPgwAssetList(std::vector<Asset> assets) { pgwAssetList_ = std::move(assets); }
@@ -88,11 +94,11 @@ public:
 private:
     // The page of the options' size that opens a book whose spreads start on
     // the right: empty, or showing the cover image with `addImage`.
-    void CreateHTMLFile(const EpubOptions& options, bool addImage);
+    bool CreateHTMLFile(const EpubOptions& options, bool addImage);
     // The path a page should name for an asset's media file: a file is copied
     // once into the book's media folder and named relative to the pages; an
-    // address, a folder or a failed copy stays as it is.
-    std::string packageMediaFile(const std::string& path);
+    // address or a folder stays as it is. None when the copy failed.
+    std::optional<std::string> packageMediaFile(const std::string& path);
 
     std::vector<Asset> pgwAssetList_;
     fs::path appDir_;

@@ -16,6 +16,7 @@ constexpr std::uint32_t kMediaTypesMissing = EBOOKPACKAGER_MEDIA_TYPES_MISSING;
 constexpr std::uint32_t kSourceNotFolder = EBOOKPACKAGER_SOURCE_NOT_FOLDER;
 constexpr std::uint32_t kTemplatesMissing = EBOOKPACKAGER_TEMPLATES_MISSING;
 constexpr std::uint32_t kCannotInitialize = EBOOKPACKAGER_CANNOT_INITIALIZE;
+constexpr std::uint32_t kCannotCreateWorkspace = EBOOKPACKAGER_CANNOT_CREATE_WORKSPACE;
 constexpr std::uint32_t kReflowFolderMissing = EBOOKPACKAGER_REFLOW_FOLDER_MISSING;
 constexpr std::uint32_t kReflowFilesMissing = EBOOKPACKAGER_REFLOW_FILES_MISSING;
 
@@ -50,12 +51,12 @@ std::uint32_t createEPubPackage(const std::string& source, const std::string& de
     const OnScopeExit removeWorkspace([&] { packager.deleteComponents(); });
     packager.setDestFileName(delivery->package.filename().string());
 
-    packager.createEPubStructure();
-    packager.copyResources(options);
-    packager.createBookCover(options);
-    packager.createTableOfContents(options.epubVersion);
-    packager.createContentOPF(options);
-    packager.generateEpubFile();
+    // A step that cannot write what the book needs ends the run: a book
+    // missing a part is not delivered, and the destination stays as it was.
+    if (!packager.createEPubStructure() || !packager.copyResources(options) || !packager.createBookCover(options) ||
+        !packager.createTableOfContents(options.epubVersion) || !packager.createContentOPF(options))
+        return kCannotCreateWorkspace;
+    if (!packager.generateEpubFile()) return kDestinationNotWritable;
     delivery->folder.keep();
     return EBOOKPACKAGER_OK;
 }

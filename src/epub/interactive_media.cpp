@@ -40,47 +40,51 @@ bool mayHoldMedia(std::string_view bytes) {
 
 }  // namespace
 
-void EpubPackager::updateInteractiveAssetsInFileAtPath(const fs::path& page) {
+bool EpubPackager::updateInteractiveAssetsInFileAtPath(const fs::path& page) {
     // A page is rewritten only when one of its elements changes, so a page
     // without media, or without assets to point at, reaches the book byte for
     // byte as exported, and is not even parsed.
-    if (!hasUsableAsset(pgwAssetList_)) return;
+    if (!hasUsableAsset(pgwAssetList_)) return true;
     const std::optional<std::string> bytes = readFile(page);
-    if (!bytes || !mayHoldMedia(*bytes)) return;
+    if (!bytes || !mayHoldMedia(*bytes)) return true;
 
     std::optional<HTMLParser> parser = HTMLParser::initWithContents(page, *bytes);
-    if (!parser) return;
-    updateHTML(*parser, parser->allVideoBoxIDs(), BoxType::video);
-    updateHTML(*parser, parser->allAudioBoxIDs(), BoxType::audio);
-    if (parser->modified()) parser->saveHTMLAtFileURL(page);
+    if (!parser) return true;
+    if (!updateHTML(*parser, parser->allVideoBoxIDs(), BoxType::video) ||
+        !updateHTML(*parser, parser->allAudioBoxIDs(), BoxType::audio))
+        return false;
+    return !parser->modified() || parser->saveHTMLAtFileURL(page);
 }
 
-void EpubPackager::updateHTML(HTMLParser& parser, const std::vector<std::string>& boxes, BoxType type) {
+bool EpubPackager::updateHTML(HTMLParser& parser, const std::vector<std::string>& boxes, BoxType type) {
     for (const std::string& box : boxes) {
         if (box.empty()) continue;  // an asset without an ID names no box
         auto asset = std::find_if(pgwAssetList_.begin(), pgwAssetList_.end(),
                                   [&box](const Asset& candidate) { return candidate.boxID == box; });
         if (asset == pgwAssetList_.end() || asset->path.empty()) continue;
         std::string& source = asset->path.front();
-        source = packageMediaFile(source);
+        const std::optional<std::string> packaged = packageMediaFile(source);
+        if (!packaged) return false;
+        source = *packaged;
         if (type == BoxType::video) parser.updateVideoTagAttributes({{"source", source}}, box);
         else parser.updateSourcePath(source, box, type);
     }
+    return true;
 }
 
-std::string EpubPackager::packageMediaFile(const std::string& path) {
+std::optional<std::string> EpubPackager::packageMediaFile(const std::string& path) {
     if (mediaHrefs.contains(path)) return path;
     if (auto copied = mediaCopies.find(path); copied != mediaCopies.end()) return copied->second;
     std::error_code error;
     if (isWebAddress(path) || !fs::is_regular_file(path, error)) return path;
 
     const fs::path folder = oebpsDir() / kMediaFolder;
-    if (!EpubPackagerFileUtility::createDirectoryAtPath(folder)) return path;
+    if (!EpubPackagerFileUtility::createDirectoryAtPath(folder)) return std::nullopt;
     const std::string name = EpubPackagerFileUtility::randomFileName() + fs::path(path).extension().string();
     // The asset list may name any file of the user's, so a link there is
     // followed here; placeFile itself refuses links, as in an export's folders
     // they could lead anywhere.
-    if (!placeFile(fs::canonical(path, error), folder / name)) return path;
+    if (!placeFile(fs::canonical(path, error), folder / name)) return std::nullopt;
     const std::string href = std::string(kMediaFolder) + "/" + name;
     mediaCopies.emplace(path, href);
     mediaHrefs.insert(href);

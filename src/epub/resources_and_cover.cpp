@@ -30,45 +30,45 @@ std::string coverImageName(const fs::path& imagesFolder) {
     return std::string(kCoverImageNames.back());
 }
 
-void EpubPackager::copyResources(const EpubOptions& options) {
+bool EpubPackager::copyResources(const EpubOptions& options) {
     const fs::path target = oebpsDir();
-    const fs::path images = target / "images";
-    if (!isFolder(images)) EpubPackagerFileUtility::createDirectoryAtPath(images);
-    placeTree(sourceDir_ / "OEBPS" / "images", images);
+    const fs::path exportedImages = sourceDir_ / "OEBPS" / "images";
+    if (!EpubPackagerFileUtility::createDirectoryAtPath(target / "images") ||
+        (isFolder(exportedImages) && !placeTree(exportedImages, target / "images")))
+        return false;
 
     for (const fs::path& entry : listFolder(sourceDir_ / "OEBPS")) {
         const std::string name = entry.filename().string();
         const fs::path source = sourceDir_ / "OEBPS" / name;
         if (isFlowPageName(name)) {
+            if (!placeIfEligible(source, target / name)) return false;
             // Only reflowable pages are re-pointed at their media: a fixed-layout
             // page is delivered as the host laid it out, its size stated.
-            if (!placeFile(source, target / name)) continue;
-            if (options.fixedLayout == 0) updateInteractiveAssetsInFileAtPath(target / name);
-            else addViewportIfMissing(target / name, options.pageWidth, options.pageHeight);
-        } else if (entry.extension() == ".css") {
-            placeFile(source, target / name);
+            const bool updated = options.fixedLayout == 0
+                                     ? updateInteractiveAssetsInFileAtPath(target / name)
+                                     : addViewportIfMissing(target / name, options.pageWidth, options.pageHeight);
+            if (!updated) return false;
+        } else if (entry.extension() == ".css" && !placeIfEligible(source, target / name)) {
+            return false;
         }
     }
-
-    if (const fs::path styleSheet = appDir_ / kHostTocStyleSheet; exists(styleSheet))
-        placeFile(styleSheet, target / "toc.css");
+    return placeIfEligible(appDir_ / kHostTocStyleSheet, target / "toc.css");
 }
 
-void EpubPackager::createBookCover(const EpubOptions& options) {
+bool EpubPackager::createBookCover(const EpubOptions& options) {
     const fs::path target = oebpsDir();
     const fs::path exportedPage = sourceDir_ / "OEBPS" / "cover.xhtml";
-    if (placeFile(exists(exportedPage) ? exportedPage : templatesDir_ / "ePub" / "cover.xhtml", target / "cover.xhtml") &&
-        options.fixedLayout != 0)
-        addViewportIfMissing(target / "cover.xhtml", options.pageWidth, options.pageHeight);
+    const fs::path page = target / "cover.xhtml";
+    if (!placeIfEligible(exists(exportedPage) ? exportedPage : templatesDir_ / "ePub" / "cover.xhtml", page))
+        return false;
+    if (options.fixedLayout != 0 && !addViewportIfMissing(page, options.pageWidth, options.pageHeight)) return false;
 
     const fs::path exportedImages = sourceDir_ / "OEBPS" / "images";
     const std::string name = coverImageName(exportedImages);
-    if (exists(exportedImages / name) && EpubPackagerImageUtility::isImageFile(exportedImages / name)) {
-        placeFile(exportedImages / name, target / "images" / name);
-        return;
-    }
-    EpubPackagerFileUtility::createDirectoryAtPath(target / "images");
-    placeFile(templatesDir_ / "ePub" / "cover.png", target / "images" / "cover.png");
+    if (exists(exportedImages / name) && EpubPackagerImageUtility::isImageFile(exportedImages / name))
+        return placeIfEligible(exportedImages / name, target / "images" / name);
+    return EpubPackagerFileUtility::createDirectoryAtPath(target / "images") &&
+           placeIfEligible(templatesDir_ / "ePub" / "cover.png", target / "images" / "cover.png");
 }
 
 }  // namespace packager

@@ -55,22 +55,24 @@ std::optional<xml::Document> exportedNcx(const fs::path& exported) {
 
 }  // namespace
 
-void EpubPackager::createTableOfContents(std::uint32_t epubVersion) {
+bool EpubPackager::createTableOfContents(std::uint32_t epubVersion) {
     const fs::path exported = sourceDir_ / "OEBPS";
     const fs::path target = oebpsDir();
 
     // A navigation document belongs to EPUB 3, which requires one; an EPUB 2
     // book takes its table of contents from the NCX alone.
     if (epubVersion >= 3) {
-        if (exists(exported / "nav.xhtml")) placeFile(exported / "nav.xhtml", target / "nav.xhtml");
-        else if (!exists(target / "nav.xhtml")) navigationDocument(exportedNcx(exported), readBookMetadata(sourceDir_).bookLanguage()).save(target / "nav.xhtml");
+        const fs::path navigation = target / "nav.xhtml";
+        if (exists(exported / "nav.xhtml")) {
+            if (!placeIfEligible(exported / "nav.xhtml", navigation)) return false;
+        } else if (!exists(navigation)) {
+            const std::string language = readBookMetadata(sourceDir_).bookLanguage();
+            if (!navigationDocument(exportedNcx(exported), language).save(navigation)) return false;
+        }
     }
 
-    if (exists(exported / "toc.ncx")) {
-        placeFile(exported / "toc.ncx", target / "toc.ncx");
-    } else if (!exists(target / "toc.ncx")) {
-        minimalNcx().save(target / "toc.ncx");
-    }
+    if (exists(exported / "toc.ncx")) return placeIfEligible(exported / "toc.ncx", target / "toc.ncx");
+    return exists(target / "toc.ncx") || minimalNcx().save(target / "toc.ncx");
 }
 
 }  // namespace packager

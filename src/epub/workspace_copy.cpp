@@ -30,12 +30,16 @@ bool cloneFile(const fs::path& from, const fs::path& to) {
     return cloned;
 }
 
+// A link could bring in any file of the user's, and a name that is not
+// UTF-8 cannot be written into the book.
+bool isEligible(const fs::path& from, const fs::path& to) {
+    return isPlainFile(from) && isValidUtf8(to.filename().string());
+}
+
 }  // namespace
 
 bool placeFile(const fs::path& from, const fs::path& to) {
-    // A link could bring in any file of the user's, and a name that is not
-    // UTF-8 cannot be written into the book.
-    if (!isPlainFile(from) || !isValidUtf8(to.filename().string())) return false;
+    if (!isEligible(from, to)) return false;
     std::error_code error;
     auto link = [&] { return ::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0; };
     if (link()) return true;
@@ -48,17 +52,20 @@ bool placeFile(const fs::path& from, const fs::path& to) {
     return fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
 }
 
+bool placeIfEligible(const fs::path& from, const fs::path& to) {
+    return !isEligible(from, to) || placeFile(from, to);
+}
+
 bool placeTree(const fs::path& from, const fs::path& to) {
     std::error_code error;
     if (!fs::is_directory(from, error)) return false;
-    fs::create_directories(to, error);
-    bool placed = true;
+    bool placed = EpubPackagerFileUtility::createDirectoryAtPath(to);
     for (const fs::path& relative : walkFolder(from)) {
         if (!isValidUtf8(relative.string())) continue;  // the book could not hold it
         const fs::path source = from / relative;
         if (fs::is_directory(source, error)) {
-            fs::create_directories(to / relative, error);
-        } else if (!placeFile(source, to / relative)) {
+            if (!EpubPackagerFileUtility::createDirectoryAtPath(to / relative)) placed = false;
+        } else if (!placeIfEligible(source, to / relative)) {
             placed = false;
         }
     }

@@ -14,9 +14,14 @@ namespace fs = std::filesystem;
 // at `from`, or a name at `to` that is not UTF-8, is refused.
 bool placeFile(const fs::path& from, const fs::path& to);
 
+// placeFile for a file the book carries when the export has one it may take:
+// true when it was placed, and when placeFile refuses it (missing, a link, not
+// a regular file, a name that is not UTF-8), which only leaves it out of the
+// book; false when it could not be written.
+bool placeIfEligible(const fs::path& from, const fs::path& to);
+
 // placeFile for every file below `from`, recreating its folders below `to`.
-// Symbolic links and names that are not UTF-8 are left out. True when every
-// other file was placed.
+// What placeFile refuses is left out. True when every other file was placed.
 bool placeTree(const fs::path& from, const fs::path& to);
 
 }  // namespace packager

@@ -5,10 +5,20 @@
 //
 // EBOOKPACK_FAULT_SEED replays another draw of kill moments;
 // EBOOKPACK_FAULT_KILLS lowers their number for slow (sanitizer) builds.
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <random>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -33,6 +43,53 @@ std::string describe(const ChildOutcome& outcome) {
 
 using Problems = std::vector<std::string>;
 
+// A small file system of the test's own that a run can fill: a tmpfs mounted
+// in a mount namespace private to the test process, so that no other process
+// sees it and it goes away with the process at the latest.
+class SmallDisk {
+public:
+    // The reason it could not be mounted, or nothing.
+    std::optional<std::string> mount(const fs::path& at, std::uintmax_t bytes) {
+        if (::unshare(CLONE_NEWNS) != 0) return std::string("unshare: ") + std::strerror(errno);
+        if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            return std::string("making mounts private: ") + std::strerror(errno);
+        fs::create_directories(at);
+        const std::string options = "size=" + std::to_string(bytes) + ",mode=0700";
+        if (::mount("tmpfs", at.c_str(), "tmpfs", 0, options.c_str()) != 0)
+            return std::string("mounting a tmpfs: ") + std::strerror(errno);
+        root = at;
+        return std::nullopt;
+    }
+
+    SmallDisk() = default;
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    ~SmallDisk() {
+        if (!root.empty()) ::umount2(root.c_str(), MNT_DETACH);
+    }
+
+    // Takes all the free space but `free` bytes (rounded up to whole pages)
+    // with one file, so the next write past them fails with ENOSPC.
+    bool fillLeaving(std::uintmax_t free) {
+        empty();
+        struct statvfs disk {};
+        if (::statvfs(root.c_str(), &disk) != 0) return false;
+        const std::uintmax_t available = static_cast<std::uintmax_t>(disk.f_bavail) * disk.f_frsize;
+        if (available <= free) return true;
+        const int file = ::open(filler().c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        if (file < 0) return false;
+        const bool filled = ::posix_fallocate(file, 0, static_cast<off_t>(available - free)) == 0;
+        ::close(file);
+        return filled;
+    }
+
+    void empty() { fs::remove(filler()); }
+    fs::path filler() const { return root / "filler"; }
+
+private:
+    fs::path root;
+};
+
 class FaultInjection : public ScratchTest, public ::testing::WithParamInterface<BookKind> {
 protected:
     void SetUp() override {
@@ -40,6 +97,7 @@ protected:
         exportFolder = scratch / "export";
         destination = scratch / "out";
         log = scratch / "runs.log";
+        workspaceRoot = tmp;
         prepareExport(kind, exportFolder);
         original = snapshot(exportFolder);
         measureUndisturbedRuns();
@@ -84,13 +142,43 @@ protected:
         if (!kind.changedInPlace.empty()) prepareExport(kind, exportFolder);
     }
 
-    std::optional<ChildProcess> start(const ChildLimits& limits = {}) {
-        return ChildProcess::start(cliPath(), kind.arguments(exportFolder, destination), log, limits);
+    std::optional<ChildProcess> start(const ChildLimits& limits = {}, const std::string& name = "Book") {
+        return ChildProcess::start(cliPath(), kind.arguments(exportFolder, destination, name), log, limits);
     }
 
-    ChildOutcome run(const ChildLimits& limits = {}) {
-        auto child = start(limits);
+    ChildOutcome run(const ChildLimits& limits = {}, const std::string& name = "Book") {
+        auto child = start(limits, name);
         return child ? child->wait() : ChildOutcome{};
+    }
+
+    // Where runs make their workspace (TMPDIR), also for the run after a fault.
+    void useWorkspaceRoot(const fs::path& folder) {
+        workspaceRoot = folder;
+        setenv("TMPDIR", folder.c_str(), 1);
+    }
+
+    // The package's inode: a delivered package is a new file renamed into
+    // place, so an inode left as it was means nothing was delivered.
+    std::optional<ino_t> packageInode() const {
+        struct stat status {};
+        if (::stat(kind.package(destination).c_str(), &status) != 0) return std::nullopt;
+        return status.st_ino;
+    }
+
+    // A run that returns 0 must have delivered a complete package; any other
+    // code must be one of `failureCodes`, with nothing delivered.
+    Problems checkOutcome(const ChildOutcome& outcome, const std::set<int>& failureCodes,
+                          std::optional<ino_t> packageBeforeRun) const {
+        if (!outcome.exited) return {"the run " + describe(outcome)};
+        if (outcome.code == 0) {
+            if (packageInode() == packageBeforeRun || readableEntries(kind.package(destination)) != packageEntries)
+                return {"the run returned 0 without delivering a complete package"};
+            return {};
+        }
+        Problems problems;
+        if (!failureCodes.contains(outcome.code)) problems.push_back("the run " + describe(outcome));
+        if (readText(kind.package(destination)) != packageBefore) problems.push_back("a failed run delivered a package");
+        return problems;
     }
 
     bool isCompleteUpdate(const std::string& name) const {
@@ -150,7 +238,7 @@ protected:
             problems.push_back("the next run's package is incomplete");
         if (!kind.xpsName.empty() && !isComplete(readableEntries(exportFolder / kind.xpsName)))
             problems.push_back("the next run left the XPS incomplete");
-        for (const auto& entry : fs::directory_iterator(tmp))
+        for (const auto& entry : fs::directory_iterator(workspaceRoot))
             if (entry.path().extension() != ".lock")
                 problems.push_back("the next run left " + entry.path().filename().string() + " in TMPDIR");
         return problems;
@@ -176,7 +264,7 @@ protected:
     }
 
     const BookKind kind = GetParam();
-    fs::path exportFolder, destination, log;
+    fs::path exportFolder, destination, log, workspaceRoot;
     Snapshot original;                         // the export before any run
     std::map<std::string, std::string> updated; // in-place files after a complete run
     std::vector<std::string> packageEntries, xpsEntries;
@@ -185,14 +273,46 @@ protected:
     int faults = 0, runsChecked = 0, lost = 0;
 };
 
-TEST_P(FaultInjection, FullDiskAtSeveralPoints) {
-    const auto size = static_cast<rlim_t>(fs::file_size(kind.package(destination)));
-    for (rlim_t limit : {rlim_t{0}, rlim_t{1024}, rlim_t{16384}, size / 8, size / 4, size / 2, size * 3 / 4, size - 1}) {
-        const ChildOutcome outcome = run({.fileSizeLimit = limit});
-        Problems problems;
-        if (!outcome.exited) problems.push_back("the run " + describe(outcome));
-        checkAfter("files limited to " + std::to_string(limit) + " bytes", problems);
+// The workspace (TMPDIR) or the destination on a disk that fills up at
+// several points of the run. A workspace that cannot be written gives 10 (or
+// 6 where the XPS update gives up on a staged file), a destination 1.
+TEST_P(FaultInjection, FullDisk) {
+    constexpr std::uintmax_t kDiskSize = 64 << 20;
+    SmallDisk disk;
+    if (auto refused = disk.mount(scratch / "disk", kDiskSize))
+        GTEST_SKIP() << "no file system of the test's own to fill (" << *refused << ")";
+    const fs::path diskTmp = scratch / "disk" / "tmp";
+    const fs::path diskDestination = scratch / "disk" / "out";
+    fs::create_directories(diskTmp);
+    fs::create_directories(diskDestination);
+
+    // From nothing at all, through eighths of the package, to room for it twice.
+    const std::uintmax_t size = fs::file_size(kind.package(destination));
+    std::vector<std::uintmax_t> freeSpace = {0, 4096, 65536};
+    for (std::uintmax_t eighths = 1; eighths <= 8; ++eighths) freeSpace.push_back(size * eighths / 8);
+    freeSpace.push_back(size * 2);
+    std::ranges::sort(freeSpace);
+    const std::set<int> workspaceCodes = kind.xpsName.empty() ? std::set<int>{10} : std::set<int>{10, 6};
+    int failedRuns = 0;
+    for (const bool onWorkspace : {true, false}) {
+        destination = onWorkspace ? scratch / "out" : diskDestination;
+        packageBefore = readText(kind.package(destination));
+        useWorkspaceRoot(onWorkspace ? diskTmp : tmp);
+        for (const std::uintmax_t free : freeSpace) {
+            const std::optional<ino_t> packageBeforeRun = packageInode();
+            ASSERT_TRUE(disk.fillLeaving(free));
+            const ChildOutcome outcome = run();
+            disk.empty();
+            if (outcome.exited && outcome.code != 0) ++failedRuns;
+            checkAfter((onWorkspace ? "workspace" : "destination") + std::string(" full but ") +
+                           std::to_string(free) + " bytes",
+                       checkOutcome(outcome, onWorkspace ? workspaceCodes : std::set<int>{1}, packageBeforeRun));
+        }
     }
+    useWorkspaceRoot(tmp);
+    std::cout << "[ faults ] " << kind.command << ": " << failedRuns << " of " << 2 * freeSpace.size()
+              << " runs on a full disk failed\n";
+    EXPECT_GT(failedRuns, 0) << "no row filled the disk before the run ended";
 }
 
 TEST_P(FaultInjection, KillAtRandomMoments) {
@@ -215,30 +335,36 @@ TEST_P(FaultInjection, KillAtRandomMoments) {
     std::cout << "[ faults ] " << kind.command << ": " << finishedFirst << " runs had finished before their kill\n";
 }
 
-TEST_P(FaultInjection, ReadOnlyDestination) {
+// Destinations a run cannot write to: it must give 1 and change nothing there.
+TEST_P(FaultInjection, UnwritableDestination) {
     struct Case {
         std::string name;
-        fs::path locked;       // the folder made read-only
-        fs::path destination;  // the folder the package is asked for in
+        fs::path watched;          // the folder that must stay as it is
+        fs::path destination;      // the folder the package is asked for in
+        bool readOnly = true;      // `watched` is made read-only
+        std::string file = "Book"; // the package's name there
     };
     const std::vector<Case> cases = {
         {"an empty read-only destination", scratch / "empty", scratch / "empty"},
         {"a read-only destination holding an older package", destination, destination},
         {"a missing destination below a read-only folder", scratch / "locked", scratch / "locked" / "new"},
+        {"a file name over 255 bytes", destination, destination, false, std::string(300, 'b')},
     };
-    for (const Case& lockedCase : cases) {
-        fs::create_directories(lockedCase.locked);
-        destination = lockedCase.destination;
-        const Snapshot before = snapshot(lockedCase.locked);
-        fs::permissions(lockedCase.locked, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                        fs::perm_options::remove);
-        const ChildOutcome outcome = run({.fileSizeLimit = std::nullopt, .obeyPermissions = true});
+    for (const Case& unwritable : cases) {
+        fs::create_directories(unwritable.watched);
+        destination = unwritable.destination;
+        const Snapshot before = snapshot(unwritable.watched);
+        if (unwritable.readOnly)
+            fs::permissions(unwritable.watched,
+                            fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                            fs::perm_options::remove);
+        const ChildOutcome outcome = run({.obeyPermissions = true}, unwritable.file);
         if (outcome.exited && outcome.code == 125) GTEST_SKIP() << "cannot make root obey file permissions here";
         Problems problems;
         if (!outcome.exited || outcome.code != 1) problems.push_back("the run " + describe(outcome) + ", not 1");
-        if (snapshot(lockedCase.locked) != before) problems.push_back("the read-only folder changed");
-        fs::permissions(lockedCase.locked, fs::perms::owner_write, fs::perm_options::add);
-        checkAfter(lockedCase.name, problems);
+        if (snapshot(unwritable.watched) != before) problems.push_back("the destination folder changed");
+        fs::permissions(unwritable.watched, fs::perms::owner_write, fs::perm_options::add);
+        checkAfter(unwritable.name, problems);
     }
 }
 

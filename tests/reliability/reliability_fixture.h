@@ -26,8 +26,9 @@ struct BookKind {
 
     // The destination handed to the run and the file it names.
     fs::path package(const fs::path& folder) const { return folder / ("Book." + extension); }
-    std::vector<std::string> arguments(const fs::path& exportFolder, const fs::path& folder) const {
-        return {command, exportFolder.string(), (folder / "Book").string()};
+    std::vector<std::string> arguments(const fs::path& exportFolder, const fs::path& folder,
+                                       const std::string& name = "Book") const {
+        return {command, exportFolder.string(), (folder / name).string()};
     }
 };
 

@@ -29,11 +29,6 @@ bool dropPermissionOverrides() {
 [[noreturn]] void becomeChild(char* const* argv, int logDescriptor, const ChildLimits& limits) {
     ::dup2(logDescriptor, STDOUT_FILENO);
     ::dup2(logDescriptor, STDERR_FILENO);
-    if (limits.fileSizeLimit) {
-        ::signal(SIGXFSZ, SIG_IGN);  // stays ignored across exec
-        const rlimit limit{*limits.fileSizeLimit, *limits.fileSizeLimit};
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(kSetupFailed);
-    }
     if (limits.obeyPermissions && !dropPermissionOverrides()) ::_exit(kSetupFailed);
     ::execv(argv[0], argv);
     ::_exit(kSetupFailed);

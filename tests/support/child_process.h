@@ -1,6 +1,5 @@
 #pragma once
 
-#include <sys/resource.h>
 #include <sys/types.h>
 
 #include <chrono>
@@ -13,9 +12,6 @@ namespace packager::testing {
 
 // What a child process is made to suffer from its first instruction on.
 struct ChildLimits {
-    // Largest file the child may write; past it writes fail with EFBIG (the
-    // signal that would otherwise kill the child is ignored), as on a full disk.
-    std::optional<rlim_t> fileSizeLimit;
     // Lets file permissions bind the child even when it runs as root, so that
     // a read-only folder is read-only to it.
     bool obeyPermissions = false;
