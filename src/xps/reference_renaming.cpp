@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <vector>
 
+#include "xps/part_names.h"
+#include "xps/text_encoding.h"
+
 namespace packager::xps {
 
 namespace {
@@ -26,7 +29,48 @@ bool startsAtRoot(std::string_view text, std::size_t at) {
     return slash == 2 || text[slash - 3] == '/' || endsReference(text[slash - 3]);
 }
 
+bool isAscii(std::string_view text) {
+    return std::ranges::all_of(text, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Whole names only: "a.tif" is not mentioned by "/Resources/ba.tif".
+std::set<std::string> namesMentioned(std::string_view text, const std::set<std::string>& candidates) {
+    std::map<std::string, std::string> byLowerName;
+    for (const std::string& name : candidates) byLowerName.emplace(lowerCase(name), name);
+    const std::string lower = lowerCase(text);
+    std::set<std::string> mentioned;
+    std::size_t start = 0;
+    for (std::size_t at = 0; at <= lower.size(); ++at) {
+        if (at < lower.size() && lower[at] != '/' && lower[at] != '\\' && !endsReference(lower[at])) continue;
+        auto name = byLowerName.find(lower.substr(start, at - start));
+        if (name != byLowerName.end()) mentioned.insert(name->second);
+        start = at + 1;
+    }
+    return mentioned;
+}
+
+std::set<std::string> namesInBytes(std::string_view bytes, const std::set<std::string>& candidates) {
+    const std::string lower = lowerCase(bytes);
+    std::set<std::string> mentioned;
+    for (const std::string& name : candidates) {
+        const std::string lowerName = lowerCase(name);
+        const bool found = !isAscii(name) || std::ranges::any_of(std::initializer_list<Encoding>{Encoding::utf8, Encoding::utf16le, Encoding::utf16be},
+            [&](Encoding encoding) { return lower.find(encodeText(lowerName, encoding, false)) != std::string::npos; });
+        if (found) mentioned.insert(name);
+    }
+    return mentioned;
+}
+
 }  // namespace
+
+std::set<std::string> mentionsLeftByRenaming(const std::optional<std::string>& part, const std::set<std::string>& candidates) {
+    if (!part) return candidates;
+    std::optional<DecodedText> decoded = decodeText(*part);
+    if (!decoded) return namesInBytes(*part, candidates);
+    std::map<std::string, std::string> removed;
+    for (const std::string& name : candidates) removed.emplace(name, "");
+    return namesMentioned(renameReferences(decoded->text, removed), candidates);
+}
 
 std::string renameReferences(std::string_view text, const std::map<std::string, std::string>& renamed) {
     std::vector<const std::pair<const std::string, std::string>*> longestFirst;

@@ -54,12 +54,13 @@ TEST_F(TextEncodingFile, PartsInNoRecognisedEncodingAreLeftByteForByte) {
         std::string("\xFF\xFE" "R\0e\0s\0", 7),         // odd UTF-16 length
         std::string("\xFF\xFE" "a\0\x00\xDC", 6),       // lone low surrogate
         std::string("\xFE\xFF\xD8\x00", 4),             // high surrogate at the end
+        std::string("<\0a\0 \0/\0>\0", 10),             // UTF-16 without its byte-order mark
     };
     const fs::path file = scratch / "part.fpage";
     for (const std::string& bytes : undecodable) {
         EXPECT_FALSE(decodeText(bytes)) << bytes;
         writeText(file, bytes);
-        EXPECT_FALSE(editText(file, [](std::string_view) { return std::string("changed"); }));
+        EXPECT_EQ(editText(file, [](std::string_view) { return std::string("changed"); }), EditOutcome::unchanged);
         EXPECT_EQ(readText(file), bytes);
     }
 }
