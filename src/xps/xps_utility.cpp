@@ -140,7 +140,8 @@ bool XpsUtility::extractResources(Run& run) {
     for (const auto& [source, name] : packageParts_) handedIn.insert(name);
     std::vector<std::string> contentTypes, tiffs, referencing;
     for (const std::string& name : zipEntries_) {
-        if (name.ends_with('/') || handedIn.contains(name)) continue;  // a folder entry has nothing to unpack
+        // A folder entry holds nothing; a part handed in replaces the archive's.
+        if (name.ends_with('/') || handedIn.contains(name)) continue;
         if (isContentTypesPart(name)) contentTypes.push_back(name);
         else if (isResourceImage(name) && isTiffName(name)) tiffs.push_back(name);
         else if (mayReferenceImages(name)) referencing.push_back(name);
@@ -306,8 +307,10 @@ bool XpsUtility::addLatestFilesToZip(Run& run) {
             if (!isFolder(stagingDir() / folder / relative) && !add(entryName(folder, relative))) return false;
     for (const auto& [source, name] : packageParts_)
         if (!add(name)) return false;
+    // Pieces were all added above: one renamed by the new declarations is
+    // gone from the staging folder under its old name.
     for (const std::string& name : run.rewritten)
-        if (!add(name)) return false;
+        if (!name.starts_with(piecePrefix) && !add(name)) return false;
     return true;
 }
 
