@@ -92,8 +92,10 @@ XpsUtility XpsUtility::initWithXpsFile(const fs::path& xpsFile, float compressio
 
 bool XpsUtility::addFile(const fs::path& source, const std::string& entryName) {
     if (std::ranges::find(zipEntries_, entryName) != zipEntries_.end()) return true;
-    // A name that would leave the staging folder is never written.
-    if (tempDir_.empty() || !archive::isSafeEntryName(entryName) || isContentTypesEntry(entryName)) return true;
+    // A name that would leave the staging folder is never written, and one
+    // that is not UTF-8 the package could not hold.
+    if (tempDir_.empty() || !archive::isSafeEntryName(entryName) || !isValidUtf8(entryName) || isContentTypesEntry(entryName))
+        return true;
     const fs::path staged = stagingDir() / entryName;
     const bool copied =
         EpubPackagerFileUtility::createDirectoryAtPath(staged.parent_path()) && copyFileAtomically(source, staged);
@@ -302,9 +304,13 @@ bool XpsUtility::addLatestFilesToZip(Run& run) {
         }
     }
 
+    // A file staged under a name that is not UTF-8 is left out: the package
+    // could not hold its name.
     for (std::string_view folder : {xps::resourcesFolder, documentsFolder})
         for (const fs::path& relative : walkFolder(stagingDir() / folder))
-            if (!isFolder(stagingDir() / folder / relative) && !add(entryName(folder, relative))) return false;
+            if (!isFolder(stagingDir() / folder / relative) && isValidUtf8(relative.string()) &&
+                !add(entryName(folder, relative)))
+                return false;
     for (const auto& [source, name] : packageParts_)
         if (!add(name)) return false;
     // Pieces were all added above: one renamed by the new declarations is

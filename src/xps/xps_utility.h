@@ -27,8 +27,8 @@ public:
 
     // Copies `source` into the staging tree as `entryName` (folders created as
     // needed) and records it, unless the listing step has already seen an
-    // entry of that name; a name that would leave the staging tree, or that
-    // names the content types, is skipped. False when the copy failed: the
+    // entry of that name; a name that would leave the staging tree, is not
+    // UTF-8, or names the content types, is skipped. False when the copy failed: the
     // package would then lack a file asked for, so compressXps() refuses.
     bool addFile(const fs::path& source, const std::string& entryName);
 
