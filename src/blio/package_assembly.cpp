@@ -100,12 +100,15 @@ bool AssetList::embedDataInBlioPackage(const fs::path& xpsFile) {
         const fs::path pageNumbers = blioTempDir() / "PageNumbers.xml";
         if (const std::size_t pages = addThumbnails(xps, thumbnails); pages > 0) {
             Files::remove(pageNumbers);
-            if (writePageNumberMap(pageNumbers, pages)) xps.addFile(pageNumbers, knfb + "PageNumbers.xml");
+            // Without its page-number map the enhanced content is incomplete.
+            if (!writePageNumberMap(pageNumbers, pages)) return false;
+            xps.addFile(pageNumbers, knfb + "PageNumbers.xml");
         }
     }
     for (std::string_view type : kFixedFileTypes) xps.registerFileType(std::string(type));
 
-    // An XPS file that was not updated is not the package asked for.
+    // An XPS file that was not updated, or updated without every file staged
+    // above (addFile() failures make it refuse), is not the package asked for.
     if (!xps.compressXps()) return false;
     if (hasMetadata) Files::replaceInFile(metadata, kSpineDepthPlaceholder, spineDepth);
     const fs::path destination = destDir_ / destFileName_;

@@ -1,7 +1,11 @@
 #include "xps/reference_renaming.h"
 
 #include <algorithm>
+#include <cctype>
 #include <vector>
+
+#include "xps/part_names.h"
+#include "xps/text_encoding.h"
 
 namespace packager::xps {
 
@@ -26,7 +30,73 @@ bool startsAtRoot(std::string_view text, std::size_t at) {
     return slash == 2 || text[slash - 3] == '/' || endsReference(text[slash - 3]);
 }
 
+// Letters, digits, ".", "_" and "-": spelled alike in every encoding a part
+// may be in, and never percent-encoded.
+bool isPlainName(std::string_view name) {
+    return std::ranges::all_of(name, [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_' || c == '-';
+    });
+}
+
+// Part names in markup may be percent-encoded ("a%20b.tif" for "a b.tif").
+std::string percentDecoded(std::string_view text) {
+    std::string decoded;
+    decoded.reserve(text.size());
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const bool escape = text[at] == '%' && at + 2 < text.size() &&
+                            std::isxdigit(static_cast<unsigned char>(text[at + 1])) &&
+                            std::isxdigit(static_cast<unsigned char>(text[at + 2]));
+        if (!escape) {
+            decoded += text[at];
+            continue;
+        }
+        decoded += static_cast<char>(std::stoi(std::string(text.substr(at + 1, 2)), nullptr, 16));
+        at += 2;
+    }
+    return decoded;
+}
+
+bool boundsName(char c) { return c == '/' || c == '\\' || endsReference(c); }
+
+// Whole names, in any case: "a.tif" is not mentioned by "/Resources/ba.tif".
+std::set<std::string> namesMentioned(std::string_view text, const std::set<std::string>& candidates) {
+    const std::string lower = lowerCase(percentDecoded(text));
+    std::set<std::string> mentioned;
+    for (const std::string& name : candidates) {
+        const std::string lowerName = lowerCase(name);
+        for (std::size_t at = lower.find(lowerName); at != std::string::npos; at = lower.find(lowerName, at + 1)) {
+            const std::size_t end = at + lowerName.size();
+            if ((at == 0 || boundsName(lower[at - 1])) && (end == lower.size() || boundsName(lower[end]))) {
+                mentioned.insert(name);
+                break;
+            }
+        }
+    }
+    return mentioned;
+}
+
+std::set<std::string> namesInBytes(std::string_view bytes, const std::set<std::string>& candidates) {
+    constexpr Encoding encodings[] = {Encoding::utf8, Encoding::utf16le, Encoding::utf16be};
+    const std::string lower = lowerCase(bytes);
+    std::set<std::string> mentioned;
+    for (const std::string& name : candidates) {
+        const std::string lowerName = lowerCase(name);
+        auto occurs = [&](Encoding encoding) { return lower.find(encodeText(lowerName, encoding, false)) != std::string::npos; };
+        if (!isPlainName(name) || std::ranges::any_of(encodings, occurs)) mentioned.insert(name);
+    }
+    return mentioned;
+}
+
 }  // namespace
+
+std::set<std::string> mentionsLeftByRenaming(const std::optional<std::string>& part, const std::set<std::string>& candidates) {
+    if (!part) return candidates;
+    std::optional<DecodedText> decoded = decodeText(*part);
+    if (!decoded) return namesInBytes(*part, candidates);
+    std::map<std::string, std::string> removed;
+    for (const std::string& name : candidates) removed.emplace(name, "");
+    return namesMentioned(renameReferences(decoded->text, removed), candidates);
+}
 
 std::string renameReferences(std::string_view text, const std::map<std::string, std::string>& renamed) {
     std::vector<const std::pair<const std::string, std::string>*> longestFirst;

@@ -68,9 +68,8 @@ void appendUtf16(std::string& out, char16_t unit, bool bigEndian) {
     out += bigEndian ? low : high;
 }
 
-}  // namespace
-
-std::optional<DecodedText> decodeText(std::string_view bytes) {
+// In the encoding the byte-order mark announces, UTF-8 without one.
+std::optional<DecodedText> decodeByMark(std::string_view bytes) {
     DecodedText decoded;
     if (bytes.starts_with(utf16leMark) || bytes.starts_with(utf16beMark)) {
         decoded.encoding = bytes.starts_with(utf16leMark) ? Encoding::utf16le : Encoding::utf16be;
@@ -84,6 +83,16 @@ std::optional<DecodedText> decodeText(std::string_view bytes) {
     if (decoded.byteOrderMark) bytes.remove_prefix(utf8Mark.size());
     if (!forEachCodePoint(bytes, [](char32_t) {})) return std::nullopt;
     decoded.text = bytes;
+    return decoded;
+}
+
+}  // namespace
+
+std::optional<DecodedText> decodeText(std::string_view bytes) {
+    std::optional<DecodedText> decoded = decodeByMark(bytes);
+    // XML has no NUL character: text holding one is UTF-16 without its
+    // byte-order mark, or not text at all.
+    if (decoded && decoded->text.find('\0') != std::string::npos) return std::nullopt;
     return decoded;
 }
 
@@ -106,14 +115,15 @@ std::string encodeText(std::string_view text, Encoding encoding, bool byteOrderM
     return out;
 }
 
-bool editText(const std::filesystem::path& file, const std::function<std::string(std::string_view)>& edit) {
+EditOutcome editText(const std::filesystem::path& file, const std::function<std::string(std::string_view)>& edit) {
     std::optional<std::string> bytes = readFile(file);
-    if (!bytes) return false;
+    if (!bytes) return EditOutcome::unchanged;
     std::optional<DecodedText> decoded = decodeText(*bytes);
-    if (!decoded) return false;
+    if (!decoded) return EditOutcome::unchanged;
     std::string text = edit(decoded->text);
-    if (text == decoded->text) return false;
-    return writeFileAtomically(file, encodeText(text, decoded->encoding, decoded->byteOrderMark));
+    if (text == decoded->text) return EditOutcome::unchanged;
+    return writeFileAtomically(file, encodeText(text, decoded->encoding, decoded->byteOrderMark)) ? EditOutcome::rewritten
+                                                                                                   : EditOutcome::writeFailed;
 }
 
 }  // namespace packager::xps

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <set>
+#include <utility>
 
 #include "common/archive/archive.h"
 #include "common/file/file_io.h"
@@ -40,9 +41,18 @@ bool isContentTypesEntry(std::string_view entryName) {
     return xps::lowerCase(entryName).find(xps::lowerCase(xps::contentTypesName)) != std::string::npos;
 }
 
+// The package's own content types: the single entry or one of its pieces.
+bool isContentTypesPart(std::string_view entryName) {
+    return entryName == xps::contentTypesName ||
+           (entryName.starts_with(xps::contentTypesName) && entryName[xps::contentTypesName.size()] == '/');
+}
+
 // Parts that may name an image: the fixed pages with their relationship
 // parts, wherever the package keeps them, and shared resource dictionaries.
+// The enhanced content is left out: it names no package image, and the Blio
+// packager has already staged its new version.
 bool mayReferenceImages(std::string_view entryName) {
+    if (entryName.starts_with(enhancedContentFolder)) return false;
     const std::string extension = xps::lowerExtension(entryName);
     return entryName.starts_with(pagesFolder) || extension == "fpage" || extension == "rels" || extension == "dict";
 }
@@ -51,12 +61,23 @@ std::string entryName(std::string_view folder, const fs::path& relative) {
     return std::string(folder) + "/" + relative.generic_string();
 }
 
+std::vector<std::string> literalPatterns(const std::vector<std::string>& names) {
+    std::vector<std::string> patterns;
+    for (const std::string& name : names) patterns.push_back(xps::literalPattern(name));
+    return patterns;
+}
+
 }  // namespace
 
 struct XpsUtility::Run {
+    explicit Run(archive::Archive opened) : archive(std::move(opened)) {}
+
     archive::Archive archive;
     std::set<std::string> extracted;         // entries staged with the archive's bytes
     std::set<std::string> rewritten;         // staged entries whose bytes changed, or new ones
+    std::vector<std::string> tiffs;          // Resources TIFFs staged
+    std::vector<std::string> referencing;    // staged parts that may name them, content types included
+    bool referencingComplete = true;         // false when such a part could not be staged
     std::vector<std::string> replacedTiffs;  // entry names of the TIFFs that were converted
 };
 
@@ -69,13 +90,18 @@ XpsUtility XpsUtility::initWithXpsFile(const fs::path& xpsFile, float compressio
     return utility;
 }
 
-void XpsUtility::addFile(const fs::path& source, const std::string& entryName) {
-    if (std::ranges::find(zipEntries_, entryName) != zipEntries_.end()) return;
-    // A name that would leave the staging folder is never written.
-    if (tempDir_.empty() || !archive::isSafeEntryName(entryName) || isContentTypesEntry(entryName)) return;
+bool XpsUtility::addFile(const fs::path& source, const std::string& entryName) {
+    if (std::ranges::find(zipEntries_, entryName) != zipEntries_.end()) return true;
+    // A name that would leave the staging folder is never written, and one
+    // that is not UTF-8 the package could not hold.
+    if (tempDir_.empty() || !archive::isSafeEntryName(entryName) || !isValidUtf8(entryName) || isContentTypesEntry(entryName))
+        return true;
     const fs::path staged = stagingDir() / entryName;
-    if (EpubPackagerFileUtility::createDirectoryAtPath(staged.parent_path())) copyFileAtomically(source, staged);
+    const bool copied =
+        EpubPackagerFileUtility::createDirectoryAtPath(staged.parent_path()) && copyFileAtomically(source, staged);
     packageParts_[source.string()] = entryName;
+    stagingFailed_ = stagingFailed_ || !copied;
+    return copied;
 }
 
 void XpsUtility::registerFileType(const std::string& extension) {
@@ -85,19 +111,19 @@ void XpsUtility::registerFileType(const std::string& extension) {
 }
 
 bool XpsUtility::compressXps() {
-    if (tempDir_.empty()) return false;
+    if (tempDir_.empty() || stagingFailed_) return false;
     try {
         std::optional<archive::Archive> archive = archive::Archive::open(xpsFile_);
         if (!archive) return false;
-        Run run{std::move(*archive), {}, {}, {}};
+        Run run(std::move(*archive));
         getZipEntries(run);
-        extractResources(run);
-        checkIfAnyImageHasAlpha();
-        convertResources(run);
-        renameImageReferences(run);
+        if (!extractResources(run)) return false;
+        const std::vector<fs::path> tiffs = convertibleTiffs(run);
+        checkIfAnyImageHasAlpha(tiffs);
+        convertResources(run, tiffs);
+        if (!renameImageReferences(run)) return false;
         deleteExistingZipEntries(run);
-        addPartInfoToContentTypesXml(run);
-        addLatestFilesToZip(run);
+        if (!addPartInfoToContentTypesXml(run) || !addLatestFilesToZip(run)) return false;
         return run.archive.commit();
     } catch (...) {
         return false;  // out of memory: the archive object discards every change
@@ -106,38 +132,69 @@ bool XpsUtility::compressXps() {
 
 void XpsUtility::getZipEntries(Run& run) { zipEntries_ = run.archive.entryNames(); }
 
-// Only what can change is unpacked: the content types and the TIFF images. The
-// parts naming the images follow once it is known that some were converted.
-void XpsUtility::extractResources(Run& run) {
+// Only what can change is unpacked: the content types, the TIFF images and,
+// when there are TIFFs, the parts that may name them. False when the content
+// types cannot be unpacked whole (a damaged or encrypted piece, a bomb, a full
+// disk): rewriting the pieces that could be would lose the others.
+bool XpsUtility::extractResources(Run& run) {
     EpubPackagerFileUtility::createDirectoryAtPath(stagingDir());
-    std::vector<std::string> contentTypes, tiffs;
+    std::set<std::string> handedIn;  // staged already, to replace the archive's part
+    for (const auto& [source, name] : packageParts_) handedIn.insert(name);
+    std::vector<std::string> contentTypes, tiffs, referencing;
     for (const std::string& name : zipEntries_) {
-        if (isContentTypesEntry(name)) contentTypes.push_back(xps::literalPattern(name));
+        // A folder entry holds nothing; a part handed in replaces the archive's.
+        if (name.ends_with('/') || handedIn.contains(name)) continue;
+        if (isContentTypesPart(name)) contentTypes.push_back(name);
         else if (isResourceImage(name) && isTiffName(name)) tiffs.push_back(name);
+        else if (mayReferenceImages(name)) referencing.push_back(name);
     }
-    for (std::string& name : run.archive.extract(contentTypes, stagingDir())) run.extracted.insert(std::move(name));
-    for (std::string& name : xps::extractInParallel(xpsFile_, tiffs, stagingDir())) run.extracted.insert(std::move(name));
+    run.referencing = run.archive.extract(literalPatterns(contentTypes), stagingDir());
+    if (run.referencing.size() != contentTypes.size()) return false;
+
+    run.tiffs = xps::extractInParallel(xpsFile_, tiffs, stagingDir());
+    if (!run.tiffs.empty()) {
+        std::vector<std::string> parts = run.archive.extract(literalPatterns(referencing), stagingDir());
+        run.referencingComplete = parts.size() == referencing.size();
+        run.referencing.insert(run.referencing.end(), parts.begin(), parts.end());
+    }
+    run.extracted.insert(run.referencing.begin(), run.referencing.end());
+    run.extracted.insert(run.tiffs.begin(), run.tiffs.end());
+    return true;
 }
 
-void XpsUtility::checkIfAnyImageHasAlpha() {
-    for (const fs::path& file : listFolder(stagingDir() / xps::resourcesFolder)) {
-        if (someImageHasAlpha_) return;
-        someImageHasAlpha_ = EpubPackagerImageUtility::isTiffFile(file) && EpubPackagerImageUtility::hasAlpha(file);
+// A TIFF is converted only when every part that names it will name its
+// successor: none when some part that may name them could not be unpacked,
+// and none that a part names in a way the renaming cannot rewrite.
+std::vector<fs::path> XpsUtility::convertibleTiffs(const Run& run) const {
+    if (!run.referencingComplete) return {};
+    std::set<std::string> names;
+    for (const std::string& tiff : run.tiffs) names.insert(fs::path(tiff).filename().string());
+    for (const std::string& part : run.referencing) {
+        if (names.empty()) break;
+        for (const std::string& mentioned : xps::mentionsLeftByRenaming(readFile(stagingDir() / part), names))
+            names.erase(mentioned);
     }
-}
-
-void XpsUtility::convertResources(Run& run) {
+    std::vector<fs::path> files;
     const fs::path resources = stagingDir() / xps::resourcesFolder;
-    const std::vector<fs::path> files = listFolder(resources);
+    for (const std::string& name : names)
+        if (EpubPackagerImageUtility::isTiffFile(resources / name)) files.push_back(resources / name);
+    return files;
+}
+
+void XpsUtility::checkIfAnyImageHasAlpha(const std::vector<fs::path>& tiffs) {
+    someImageHasAlpha_ = std::ranges::any_of(tiffs, [](const fs::path& file) { return EpubPackagerImageUtility::hasAlpha(file); });
+}
+
+void XpsUtility::convertResources(Run& run, const std::vector<fs::path>& tiffs) {
+    const fs::path resources = stagingDir() / xps::resourcesFolder;
     // A converted image must not replace another one of its new name.
     std::set<std::string> taken;
     for (const std::string& name : zipEntries_)
         if (isResourceImage(name)) taken.insert(xps::lowerCase(fs::path(name).filename().string()));
-    for (const fs::path& file : files) taken.insert(xps::lowerCase(file.filename().string()));
+    for (const fs::path& file : listFolder(resources)) taken.insert(xps::lowerCase(file.filename().string()));
 
     std::vector<xps::TiffConversion> conversions;
-    for (const fs::path& file : files) {
-        if (!EpubPackagerImageUtility::isTiffFile(file)) continue;
+    for (const fs::path& file : tiffs) {
         const std::string newName = file.stem().string() + (someImageHasAlpha_ ? ".png" : ".jpg");
         if (taken.insert(xps::lowerCase(newName)).second) conversions.push_back({file, resources / newName});
     }
@@ -152,17 +209,18 @@ void XpsUtility::convertResources(Run& run) {
     }
 }
 
-void XpsUtility::renameImageReferences(Run& run) {
-    if (imagesConverted_.empty()) return;  // nothing to rename, nothing to retype
-    std::vector<std::string> patterns;
-    for (const std::string& name : zipEntries_)
-        if (mayReferenceImages(name)) patterns.push_back(xps::literalPattern(name));
-    std::vector<std::string> referencing = run.archive.extract(patterns, stagingDir());
-    run.extracted.insert(referencing.begin(), referencing.end());
+// False when a part that had to change could not be written.
+bool XpsUtility::renameImageReferences(Run& run) {
+    if (imagesConverted_.empty()) return true;  // nothing to rename, nothing to retype
+    auto edit = [&](const fs::path& file, const std::string& name, const auto& change) {
+        const xps::EditOutcome outcome = xps::editText(file, change);
+        if (outcome == xps::EditOutcome::rewritten) run.rewritten.insert(name);
+        return outcome != xps::EditOutcome::writeFailed;
+    };
 
     auto rename = [&](std::string_view text) { return xps::renameReferences(text, imagesConverted_); };
-    for (const std::string& name : referencing)
-        if (xps::editText(stagingDir() / name, rename)) run.rewritten.insert(name);
+    for (const std::string& name : run.referencing)
+        if (!isContentTypesPart(name) && !edit(stagingDir() / name, name, rename)) return false;
 
     xps::ImageRetyping retyping{someImageHasAlpha_ ? "image/png" : "image/jpeg", {}, {}};
     for (const auto& [oldName, newName] : imagesConverted_)
@@ -173,13 +231,10 @@ void XpsUtility::renameImageReferences(Run& run) {
     auto renameAndRetype = [&](std::string_view text) { return xps::retypeImages(rename(text), retyping); };
 
     const fs::path contentTypes = stagingDir() / xps::contentTypesName;
-    if (!isFolder(contentTypes)) {
-        if (xps::editText(contentTypes, renameAndRetype)) run.rewritten.insert(std::string(xps::contentTypesName));
-        return;
-    }
+    if (!isFolder(contentTypes)) return edit(contentTypes, std::string(xps::contentTypesName), renameAndRetype);
     for (const fs::path& piece : xps::piecesInOrder(contentTypes))
-        if (xps::editText(piece, renameAndRetype))
-            run.rewritten.insert(entryName(xps::contentTypesName, piece.filename()));
+        if (!edit(piece, entryName(xps::contentTypesName, piece.filename()), renameAndRetype)) return false;
+    return true;
 }
 
 void XpsUtility::deleteExistingZipEntries(Run& run) {
@@ -191,10 +246,11 @@ void XpsUtility::deleteExistingZipEntries(Run& run) {
     run.archive.remove(patterns);
 }
 
-void XpsUtility::addPartInfoToContentTypesXml(Run& run) {
+// False when declarations were due but could not be written.
+bool XpsUtility::addPartInfoToContentTypesXml(Run& run) {
     const fs::path contentTypes = stagingDir() / xps::contentTypesName;
     std::optional<std::string> document = xps::readContentTypes(contentTypes);
-    if (!document) return;
+    if (!document) return true;  // a package without content types: nowhere to declare anything
     xps::Declarations declared = xps::readDeclarations(*document);
 
     std::vector<xps::FileType> defaults;
@@ -210,27 +266,32 @@ void XpsUtility::addPartInfoToContentTypesXml(Run& run) {
     const bool interleaved = isFolder(contentTypes);
     if (interleaved && !packageParts_.empty())
         for (const auto& [extension, contentType] : registeredFileTypes_) declare(extension, contentType);
-    if (defaults.empty()) return;
+    if (defaults.empty()) return true;
 
     if (!interleaved) {
-        if (xps::appendDefaults(contentTypes, defaults)) run.rewritten.insert(std::string(xps::contentTypesName));
-        return;
+        if (!xps::appendDefaults(contentTypes, defaults)) return false;
+        run.rewritten.insert(std::string(xps::contentTypesName));
+        return true;
     }
-    for (const std::string& piece : xps::insertDefaultsPiece(contentTypes, defaults))
-        run.rewritten.insert(entryName(xps::contentTypesName, piece));
+    const std::vector<std::string> pieces = xps::insertDefaultsPiece(contentTypes, defaults);
+    for (const std::string& piece : pieces) run.rewritten.insert(entryName(xps::contentTypesName, piece));
+    return !pieces.empty();
 }
 
-void XpsUtility::addLatestFilesToZip(Run& run) {
+// False when a staged file cannot be added: the package would lack it, or a
+// part removed for it would be lost.
+bool XpsUtility::addLatestFilesToZip(Run& run) {
     std::set<std::string> added;
     auto add = [&](const std::string& name) {
-        if (added.contains(name)) return;
+        if (added.contains(name)) return true;
         // An unchanged entry stays as it is: libzip copies its bytes raw.
-        if (run.extracted.contains(name) && !run.rewritten.contains(name)) return;
-        if (run.archive.addFile(name, stagingDir() / name)) added.insert(name);
+        if (run.extracted.contains(name) && !run.rewritten.contains(name)) return true;
+        return run.archive.addFile(name, stagingDir() / name) && added.insert(name).second;
     };
 
     // Pieces are written in number order, so that a reader going through the
-    // archive in order sees one well-formed document.
+    // archive in order sees one well-formed document. Every piece is staged
+    // (extractResources() saw to that), so removing them all loses none.
     const fs::path contentTypes = stagingDir() / xps::contentTypesName;
     const std::string piecePrefix = std::string(xps::contentTypesName) + "/";
     const bool piecesChanged = std::ranges::any_of(run.rewritten, [&](const std::string& name) { return name.starts_with(piecePrefix); });
@@ -238,15 +299,25 @@ void XpsUtility::addLatestFilesToZip(Run& run) {
         run.archive.remove({xps::literalPattern(piecePrefix) + "*"});
         for (const fs::path& piece : xps::piecesInOrder(contentTypes)) {
             const std::string name = entryName(xps::contentTypesName, piece.filename());
-            if (run.archive.addFile(name, piece)) added.insert(name);
+            if (!run.archive.addFile(name, piece)) return false;
+            added.insert(name);
         }
     }
 
+    // A file staged under a name that is not UTF-8 is left out: the package
+    // could not hold its name.
     for (std::string_view folder : {xps::resourcesFolder, documentsFolder})
         for (const fs::path& relative : walkFolder(stagingDir() / folder))
-            if (!isFolder(stagingDir() / folder / relative)) add(entryName(folder, relative));
-    for (const auto& [source, name] : packageParts_) add(name);
-    for (const std::string& name : run.rewritten) add(name);
+            if (!isFolder(stagingDir() / folder / relative) && isValidUtf8(relative.string()) &&
+                !add(entryName(folder, relative)))
+                return false;
+    for (const auto& [source, name] : packageParts_)
+        if (!add(name)) return false;
+    // Pieces were all added above: one renamed by the new declarations is
+    // gone from the staging folder under its old name.
+    for (const std::string& name : run.rewritten)
+        if (!name.starts_with(piecePrefix) && !add(name)) return false;
+    return true;
 }
 
 }  // namespace packager

@@ -17,7 +17,8 @@ namespace fs = std::filesystem;
 // Files are staged below <user temp folder>/BlioTemp/xpsTemp, which mirrors
 // the archive's entry names; the caller owns that workspace. The archive on
 // disk is changed by one atomic commit: until compressXps() succeeds it is the
-// original, byte for byte.
+// original, byte for byte. A part is removed only when it is replaced, and an
+// image is converted only when every part that may name it could be rewritten.
 class XpsUtility {
 public:
     // Nothing is read or written yet; `compressionLevel` is the JPEG quality
@@ -26,15 +27,19 @@ public:
 
     // Copies `source` into the staging tree as `entryName` (folders created as
     // needed) and records it, unless the listing step has already seen an
-    // entry of that name. A failed copy is still recorded.
-    void addFile(const fs::path& source, const std::string& entryName);
+    // entry of that name; a name that would leave the staging tree, is not
+    // UTF-8, or names the content types, is skipped. False when the copy failed: the
+    // package would then lack a file asked for, so compressXps() refuses.
+    bool addFile(const fs::path& source, const std::string& entryName);
 
     // Declares `extension` when it is one of the default file types and not
     // yet registered; anything else is ignored.
     void registerFileType(const std::string& extension);
 
     // Runs the whole update. True when the updated package reached the disk;
-    // false leaves the file exactly as it was.
+    // false leaves the file exactly as it was: when a file handed in could not
+    // be staged or added, when the content types cannot be read whole, or
+    // when a rewritten part cannot be written.
     bool compressXps();
 
     const fs::path& xpsFile() const { return xpsFile_; }
@@ -53,13 +58,14 @@ private:
 
     XpsUtility() = default;
     void getZipEntries(Run& run);
-    void extractResources(Run& run);
-    void checkIfAnyImageHasAlpha();
-    void convertResources(Run& run);
-    void renameImageReferences(Run& run);
+    bool extractResources(Run& run);
+    std::vector<fs::path> convertibleTiffs(const Run& run) const;
+    void checkIfAnyImageHasAlpha(const std::vector<fs::path>& tiffs);
+    void convertResources(Run& run, const std::vector<fs::path>& tiffs);
+    bool renameImageReferences(Run& run);
     void deleteExistingZipEntries(Run& run);
-    void addPartInfoToContentTypesXml(Run& run);
-    void addLatestFilesToZip(Run& run);
+    bool addPartInfoToContentTypesXml(Run& run);
+    bool addLatestFilesToZip(Run& run);
 
     fs::path xpsFile_;
     float compressionLevel_ = 0;
@@ -70,6 +76,7 @@ private:
     std::map<std::string, std::string> packageParts_;  // source path -> entry name
     std::map<std::string, std::string> imagesConverted_;
     bool someImageHasAlpha_ = false;
+    bool stagingFailed_ = false;  // some addFile() copy failed
 };
 
 }  // namespace packager

@@ -1,7 +1,11 @@
-// A Blio export whose XPS holds a zip bomb among the parts the run unpacks,
-// and parts named to land outside the staging folder: the run delivers the
-// package without inflating the bomb or writing anywhere it should not.
+// Blio exports whose XPS is hostile or damaged where the update has to read
+// it: zip bombs, entries named to land outside the staging folder, content-type
+// pieces and pages that cannot be read or decoded, an image declaring
+// gigapixels. After every row the export's XPS is the original byte for byte
+// (and the run failed, delivering nothing) or the complete update, every image
+// a page names is a part of it, and nothing was written outside the workspace.
 #include <chrono>
+#include <functional>
 
 #include "../xps/xps_fixture.h"
 #include "hostile_export.h"
@@ -9,11 +13,60 @@
 namespace packager::testing {
 namespace {
 
+constexpr std::string_view kLocalHeader("PK\3\4", 4);
+constexpr std::string_view kCentralHeader("PK\1\2", 4);
+constexpr std::size_t kLocalHeaderSize = 30, kCentralHeaderSize = 46;
+
+unsigned littleEndian16(const std::string& bytes, std::size_t at) {
+    return static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8;
+}
+
+// Calls `header` with the offset of each zip header, local or central, that
+// carries `name`, and whether it is the local one.
+void forEachHeader(const std::string& zip, const std::string& name, const std::function<void(std::size_t, bool)>& header) {
+    for (std::size_t at = zip.find(name); at != std::string::npos; at = zip.find(name, at + 1)) {
+        if (at >= kLocalHeaderSize && zip.substr(at - kLocalHeaderSize, 4) == kLocalHeader) header(at - kLocalHeaderSize, true);
+        if (at >= kCentralHeaderSize && zip.substr(at - kCentralHeaderSize, 4) == kCentralHeader) header(at - kCentralHeaderSize, false);
+    }
+}
+
+// Its stored CRC no longer matches (or its deflated data no longer inflates).
+void corruptEntry(std::string& zip, const std::string& name) {
+    forEachHeader(zip, name, [&](std::size_t header, bool local) {
+        if (local) zip[header + kLocalHeaderSize + name.size() + littleEndian16(zip, header + 28) + 2] ^= 0x55;
+    });
+}
+
+// General-purpose flag bit 0: readers need a password they are not given.
+void flagEncrypted(std::string& zip, const std::string& name) {
+    forEachHeader(zip, name, [&](std::size_t header, bool local) { zip[header + (local ? 6 : 8)] |= 1; });
+}
+
+// Every "Resources/..." a page or relationship part names, UTF-16 included,
+// is a part of the package.
+void expectImagesResolve(const Entries& entries) {
+    for (const auto& [name, bytes] : entries) {
+        if (!name.ends_with(".fpage") && !name.ends_with(".rels")) continue;
+        std::string text = bytes;
+        std::erase(text, '\0');
+        for (std::size_t at = text.find("Resources/"); at != std::string::npos; at = text.find("Resources/", at + 1)) {
+            const std::string part = text.substr(at, text.find_first_of("\"' <>", at) - at);
+            EXPECT_TRUE(entries.contains(part)) << name << " names the missing " << part;
+        }
+    }
+}
+
+struct HostileXps {
+    const char* name;
+    std::function<void(Entries&)> edit;         // of the example's entries
+    std::function<void(std::string&)> damage;   // of the zipped bytes
+    std::uint32_t expected;
+    bool pageImageConverted;
+};
+
 class XpsArchiveTest : public HostileExportTest {};
 
-TEST_F(XpsArchiveTest, BombAndEscapingEntriesAreSkippedEndToEnd) {
-    const fs::path blio = copyBlioExample();
-    const fs::path xps = blio / "blio-book.xps";
+TEST_F(XpsArchiveTest, DamagedOrHostileXpsGivesTheOriginalOrTheWholeUpdate) {
     const std::string absolute = (scratch / "abs.tif").string();
     // Placeholders as long as the hostile names, swapped in once zipped: the
     // zip tool would not store the hostile names themselves.
@@ -22,32 +75,82 @@ TEST_F(XpsArchiveTest, BombAndEscapingEntriesAreSkippedEndToEnd) {
         {"x" + absolute.substr(1), absolute},
         {"xx_xx_xx_back.tif", "..\\..\\..\\back.tif"},
     };
-    Entries entries = readEntries(xps);
-    ASSERT_FALSE(entries.empty());
-    const std::string tiff = entries.at("Resources/page1.tif");
-    // Over 1000 times their deflated size, though far below 1 GiB.
-    entries["Resources/bomb.tif"] = std::string(64 << 20, '\0');
-    entries["Documents/1/Pages/2.fpage"] = std::string(64 << 20, ' ');
-    for (const auto& [placeholder, name] : hostileNames) entries[placeholder] = tiff;
-    writeDeflated(xps, entries, scratch);
-    std::string bytes = readText(xps);
-    ASSERT_LT(bytes.size(), 2u << 20);
-    for (const auto& [placeholder, name] : hostileNames) bytes = replaceAll(bytes, placeholder, name);
-    writeText(xps, bytes);
+    const std::string page = "Documents/1/Pages/1.fpage", lastPiece = "[Content_Types].xml/[1].last.piece";
+    const std::vector<HostileXps> cases = {
+        // Over 1000 times their deflated size, though far below 1 GiB. A page
+        // that cannot be read may name any image, so none is converted.
+        {"bombs and escaping names",
+         [&](Entries& entries) {
+             entries["Resources/bomb.tif"] = std::string(64 << 20, '\0');
+             entries["Documents/1/Pages/2.fpage"] = std::string(64 << 20, ' ');
+             for (const auto& [placeholder, name] : hostileNames) entries[placeholder] = entries.at("Resources/page1.tif");
+         },
+         [&](std::string& zip) {
+             for (const auto& [placeholder, name] : hostileNames) zip = replaceAll(zip, placeholder, name);
+         },
+         0, false},
+        {"content-type piece with a bad CRC", {}, [&](std::string& zip) { corruptEntry(zip, lastPiece); }, 6, false},
+        {"content-type piece flagged encrypted", {}, [&](std::string& zip) { flagEncrypted(zip, lastPiece); }, 6, false},
+        {"content-type piece over 1000:1", [&](Entries& entries) { entries[lastPiece] += std::string(64 << 20, ' '); }, {}, 6, false},
+        {"page with a bad CRC", {}, [&](std::string& zip) { corruptEntry(zip, page); }, 0, false},
+        {"page declared Latin-1",
+         [&](Entries& entries) { entries[page] = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><!-- R\xE9sum\xE9 -->" + entries[page]; },
+         {}, 0, false},
+        {"page in UTF-16 without a byte-order mark", [&](Entries& entries) { entries[page] = utf16le(entries[page]); }, {}, 0, false},
+        // 13 KB declaring 3.6 gigapixels: left as it is, quickly.
+        {"CCITT G4 image of 60000x60000", [](Entries& entries) { entries["Resources/huge.tif"] = blankG4Tiff(60000, 60000); }, {}, 0, true},
+    };
 
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(packageBlioBook(blio), 0u);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    for (const HostileXps& row : cases) {
+        SCOPED_TRACE(row.name);
+        fs::remove_all(scratch / "blio-export");
+        fs::remove_all(blioPackage.parent_path());
+        const fs::path blio = copyBlioExample();
+        const fs::path xps = blio / "blio-book.xps";
+        Entries entries = readEntries(xps);
+        ASSERT_FALSE(entries.empty());
+        if (row.edit) row.edit(entries);
+        writeDeflated(xps, entries, scratch);
+        std::string bytes = readText(xps);
+        ASSERT_LT(bytes.size(), 2u << 20);
+        if (row.damage) row.damage(bytes);
+        writeText(xps, bytes);
+        const Entries original = readEntries(xps);
 
-    const Entries packaged = readEntries(blioPackage);
-    EXPECT_TRUE(packaged.contains("Resources/page1.png") || packaged.contains("Resources/page1.jpg"));
-    EXPECT_TRUE(packaged.contains("Documents/1/Other/KNFB/Metadata.xml"));
-    EXPECT_LT(fs::file_size(blioPackage), 2u << 20);
-    for (const auto& entry : fs::recursive_directory_iterator(scratch)) {
-        const std::string name = entry.path().filename().string();
-        for (const char* escaped : {"escape.tif", "abs.tif", "back.tif"}) EXPECT_FALSE(name.ends_with(escaped)) << entry.path();
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(packageBlioBook(blio), row.expected);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+
+        const Entries updated = readEntries(xps);
+        expectImagesResolve(updated);
+        if (row.expected != 0) {
+            EXPECT_EQ(readText(xps), bytes);
+            EXPECT_FALSE(fs::exists(blioPackage));
+        } else {
+            EXPECT_EQ(readText(blioPackage), readText(xps));
+            EXPECT_LT(fs::file_size(xps), bytes.size() + (256u << 10));
+            EXPECT_TRUE(updated.contains("Documents/1/Other/KNFB/Metadata.xml"));
+            EXPECT_EQ(updated.contains("Resources/page1.tif"), !row.pageImageConverted);
+            for (const auto& [name, data] : original) {
+                if (name == "Resources/page1.tif" && row.pageImageConverted) continue;
+                if (name.starts_with("[Content_Types].xml/")) {  // renumbered
+                    EXPECT_NE(contentTypes(xps).find(data), std::string::npos) << name << " was lost";
+                    continue;
+                }
+                auto kept = updated.find(name);
+                if (kept == updated.end()) {
+                    ADD_FAILURE() << name << " was lost";
+                } else if (name.starts_with("Resources/")) {
+                    EXPECT_EQ(kept->second, data) << name;
+                }
+            }
+        }
+        for (const auto& entry : fs::recursive_directory_iterator(scratch)) {
+            const std::string name = entry.path().filename().string();
+            for (const char* escaped : {"escape.tif", "abs.tif", "back.tif"}) EXPECT_FALSE(name.ends_with(escaped)) << entry.path();
+        }
+        EXPECT_FALSE(fs::exists(tmp / "BlioTemp"));
     }
-    EXPECT_FALSE(fs::exists(tmp / "BlioTemp"));
 }
 
 }  // namespace

@@ -29,6 +29,22 @@ TEST(ReferenceRenaming, ReplacesWholeTopLevelImageReferencesOnly) {
     for (const auto& [text, expected] : cases) EXPECT_EQ(renameReferences(text, renamed), expected) << text;
 }
 
+TEST(ReferenceRenaming, ImagesNamedInWaysTheRenamingMissesAreHeldBack) {
+    const std::set<std::string> candidates = {"a.tif", "b.tif", "my image.tif"};
+    const std::string utf16 = encodeText(R"(ImageSource="/Resources/a.tif")", Encoding::utf16le, false);
+    const std::vector<std::pair<std::optional<std::string>, std::set<std::string>>> cases = {
+        {R"("/Resources/a.tif" "../../../Resources/my image.tif" "/Resources/ba.tif" "/Resources/a.tiff")", {}},
+        {R"(ImageSource="/resources/A.TIF")", {"a.tif"}},                  // another case
+        {R"(ImageSource="a.tif")", {"a.tif"}},                             // relative to Resources
+        {R"(ImageSource="/Resources/my%20image.tif")", {"my image.tif"}},  // percent-encoded
+        {R"("/Documents/1/Resources/a.tif")", {"a.tif"}},                  // maybe the same part, maybe not
+        {"<!-- R\xE9sum\xE9 --> \"/RESOURCES/A.TIF\"", {"a.tif", "my image.tif"}},  // Latin-1: any non-plain name
+        {utf16, {"a.tif", "my image.tif"}},                                  // UTF-16 without its mark
+        {std::nullopt, candidates},                                          // unreadable
+    };
+    for (const auto& [part, held] : cases) EXPECT_EQ(mentionsLeftByRenaming(part, candidates), held) << part.value_or("unreadable");
+}
+
 TEST(TextEncoding, RoundTripsUtf8AndUtf16WithTheirMarks) {
     const std::string text = "<p>caf\xC3\xA9 \xF0\x9F\x93\x96 \xD8\xA8</p>";  // 2-, 4- and 2-byte sequences
     for (Encoding encoding : {Encoding::utf8, Encoding::utf16le, Encoding::utf16be}) {
@@ -54,12 +70,13 @@ TEST_F(TextEncodingFile, PartsInNoRecognisedEncodingAreLeftByteForByte) {
         std::string("\xFF\xFE" "R\0e\0s\0", 7),         // odd UTF-16 length
         std::string("\xFF\xFE" "a\0\x00\xDC", 6),       // lone low surrogate
         std::string("\xFE\xFF\xD8\x00", 4),             // high surrogate at the end
+        std::string("<\0a\0 \0/\0>\0", 10),             // UTF-16 without its byte-order mark
     };
     const fs::path file = scratch / "part.fpage";
     for (const std::string& bytes : undecodable) {
         EXPECT_FALSE(decodeText(bytes)) << bytes;
         writeText(file, bytes);
-        EXPECT_FALSE(editText(file, [](std::string_view) { return std::string("changed"); }));
+        EXPECT_EQ(editText(file, [](std::string_view) { return std::string("changed"); }), EditOutcome::unchanged);
         EXPECT_EQ(readText(file), bytes);
     }
 }

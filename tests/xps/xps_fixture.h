@@ -1,6 +1,8 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -175,6 +177,34 @@ inline Entries miniXps(const Entries& images, const std::string& imageType = "im
         "<FixedDocumentSequence " + ns + "><DocumentReference Source=\"/Documents/1/FixedDocument.fdoc\"/></FixedDocumentSequence>";
     entries["Documents/1/FixedDocument.fdoc"] = document + "</FixedDocument>";
     return entries;
+}
+
+// A white bilevel CCITT G4 TIFF, one strip: a few kilobytes for any size, as
+// every row repeats the row above and so takes one bit.
+inline std::string blankG4Tiff(std::uint32_t width, std::uint32_t height) {
+    std::string strip((height + 7) / 8, '\xFF');
+    strip += std::string("\x00\x10\x01\x00\x10\x01", 6);  // end of facsimile block
+    if (strip.size() % 2 != 0) strip += '\0';                 // the directory starts on a word
+    std::string tiff("II*\0", 4);
+    auto put16 = [&](std::uint32_t value) { tiff += {static_cast<char>(value & 0xFF), static_cast<char>(value >> 8 & 0xFF)}; };
+    auto put32 = [&](std::uint32_t value) { put16(value & 0xFFFF); put16(value >> 16); };
+    put32(8 + static_cast<std::uint32_t>(strip.size()));
+    tiff += strip;
+    constexpr std::uint32_t shortType = 3, longType = 4;
+    const std::uint32_t tags[][3] = {
+        {256, longType, width}, {257, longType, height}, {258, shortType, 1}, {259, shortType, 4},
+        {262, shortType, 0},    {273, longType, 8},      {277, shortType, 1}, {278, longType, height},
+        {279, longType, static_cast<std::uint32_t>(strip.size())},
+    };
+    put16(std::size(tags));
+    for (const auto& [tag, type, value] : tags) {
+        put16(tag);
+        put16(type);
+        put32(1);
+        put32(value);  // a SHORT sits in the first two bytes, little-endian
+    }
+    put32(0);
+    return tiff;
 }
 
 // The 1600x1200 photograph of the corpus, as an RGB TIFF.

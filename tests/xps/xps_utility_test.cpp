@@ -160,9 +160,19 @@ TEST_F(XpsUpdateTest, DamagedInputsAreRefusedOrKeptWhileTheRestIsUpdated) {
         EXPECT_EQ(fs::exists(bad) ? readText(bad) : "", before) << bad;
     }
 
-    // TIFFs that cannot be decoded stay as they were, with their references
-    // and declarations; the good one is converted.
+    // A file handed in that cannot be staged: refused, file untouched.
     const std::string good = photoTiff(scratch);
+    const fs::path handedIn = write("handed-in.xps", miniXps({{"a.tif", good}}));
+    const std::string handedInBefore = readText(handedIn);
+    XpsUtility utility = XpsUtility::initWithXpsFile(handedIn, 0.7f);
+    EXPECT_FALSE(utility.addFile(scratch / "missing.xml", "Documents/1/Other/KNFB/Metadata.xml"));
+    EXPECT_FALSE(utility.compressXps());
+    EXPECT_EQ(readText(handedIn), handedInBefore);
+    fs::remove_all(tmp / "BlioTemp");
+
+    // TIFFs that cannot be decoded, or declare more pixels than may be
+    // decoded, stay as they were with their references and declarations; the
+    // good one is converted, and the package shrinks.
     std::string cutShort = good.substr(0, good.size() / 2);
     const fs::path tiled = scratch / "tiled.tif";
     writeText(scratch / "good.tif", good);
@@ -171,15 +181,18 @@ TEST_F(XpsUpdateTest, DamagedInputsAreRefusedOrKeptWhileTheRestIsUpdated) {
               0);
     std::string damagedTile = readText(tiled);
     for (std::size_t at = damagedTile.size() / 2; at < damagedTile.size() / 2 + 4096; ++at) damagedTile[at] = '\x55';
-    const Entries images = {{"good.tif", good}, {"short.tif", cutShort}, {"tile.tif", damagedTile}, {"noise.tif", std::string("II*\0garbage", 11)}};
+    const Entries images = {{"good.tif", good}, {"short.tif", cutShort}, {"tile.tif", damagedTile},
+                            {"noise.tif", std::string("II*\0garbage", 11)}, {"huge.tif", blankG4Tiff(60000, 60000)}};
     const fs::path xps = write("damaged-tiffs.xps", miniXps(images));
+    const auto sizeBefore = fs::file_size(xps);
     ASSERT_TRUE(compress(xps, {}, {}, scratch));
+    EXPECT_LT(fs::file_size(xps), sizeBefore);
     const Entries updated = readEntries(xps);
     EXPECT_TRUE(isJpeg(updated.at("Resources/good.jpg")));
     EXPECT_FALSE(updated.contains("Resources/good.tif"));
     const std::string types = contentTypes(xps);
     EXPECT_NE(types.find("/Resources/good.jpg\" ContentType=\"image/jpeg\""), std::string::npos) << types;
-    for (const char* kept : {"short.tif", "tile.tif", "noise.tif"}) {
+    for (const char* kept : {"short.tif", "tile.tif", "noise.tif", "huge.tif"}) {
         EXPECT_EQ(updated.at(std::string("Resources/") + kept), images.at(kept)) << kept;
         EXPECT_NE(types.find(std::string("/Resources/") + kept + "\" ContentType=\"image/tiff\""), std::string::npos) << kept;
     }

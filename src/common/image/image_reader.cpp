@@ -6,6 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
+#include <utility>
+
 namespace packager::image {
 
 namespace {
@@ -25,6 +28,24 @@ constexpr Decoder decoders[] = {
     {"jpegload_source", vips_jpegload_source},
     {"gifload_source", vips_gifload_source},
 };
+
+// Scanned book pages run to about 35 megapixels (A4 at 600 dpi) and the
+// largest plates to about 140 (A4 at 1200 dpi); 200 leaves room for those and
+// stops a few kilobytes of CCITT data from declaring gigapixels.
+constexpr std::uint64_t maxPixels = 200'000'000;
+// The memory budget of one XPS update. Conversion streams, so this bounds what
+// a decoder that buffers a whole strip could take, and the size of the result.
+constexpr std::uint64_t maxDecodedBytes = std::uint64_t{400} << 20;
+
+// From the header alone: the pixels are not decoded yet.
+bool withinDecodingLimits(VipsImage* image) {
+    const auto pixels = static_cast<std::uint64_t>(vips_image_get_width(image)) *
+                        static_cast<std::uint64_t>(vips_image_get_height(image));
+    if (pixels > maxPixels) return false;
+    const auto bytesPerPixel = static_cast<std::uint64_t>(vips_image_get_bands(image)) *
+                               static_cast<std::uint64_t>(vips_format_sizeof(vips_image_get_format(image)));
+    return pixels * bytesPerPixel <= maxDecodedBytes;
+}
 
 // A source on a regular file. Opened here, not by libvips, so that a FIFO or a
 // folder is refused before anything waits on it.
@@ -58,7 +79,7 @@ Image openFirstPage(const std::filesystem::path& file) {
             takeVipsError();
             return {};
         }
-        return image;
+        return withinDecodingLimits(image.get()) ? std::move(image) : Image();
     }
     takeVipsError();
     return {};

@@ -16,7 +16,9 @@ using Image = VipsRef<VipsImage>;
 // truncated or damaged file then makes that write fail instead of filling in
 // grey. Empty, with libvips' error taken, when the path is not a regular file
 // or no allowed decoder recognises it; other libvips decoders (ImageMagick,
-// PDF, SVG...) are never tried.
+// PDF, SVG...) are never tried. Empty too, judged from the header before any
+// pixel is decoded, for an image over 200 megapixels or 400 MB decoded: such
+// a file is treated as one that cannot be decoded.
 Image openFirstPage(const std::filesystem::path& file);
 
 // Grey + alpha, RGB + alpha or CMYK + alpha: a second, fourth (unless CMYK) or

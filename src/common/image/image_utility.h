@@ -18,7 +18,9 @@ public:
 
     // The questions and conversions below decode by content, not name, and
     // read TIFF, PNG, JPEG and GIF only (BMP and anything else answer false or
-    // 0). Only the first page of a multi-page file is ever looked at.
+    // 0). Only the first page of a multi-page file is ever looked at. An image
+    // over 200 megapixels or 400 MB decoded answers as an undecodable one,
+    // judged from its header before any pixel is decoded.
 
     // True for grey + alpha, RGB + alpha and CMYK + alpha.
     static bool hasAlpha(const fs::path& file);
