@@ -56,10 +56,11 @@ public:
     bool saveDescriptions();
 
     // Stages the export's KNFB files and the enhanced content into the XPS
-    // file, updates it in place and copies it to the destination. True when
-    // the updated package is at the destination; false leaves the source XPS
-    // as it was and writes nothing at the destination.
-    bool embedDataInBlioPackage(const fs::path& xpsFile);
+    // file, updates it in place and copies it to the destination: 0 when the
+    // updated package is there; 6 when the XPS could not be updated, which
+    // leaves it as it was; 1 when the updated package could not be written to
+    // the destination. Nothing is written at the destination unless whole.
+    std::uint32_t embedDataInBlioPackage(const fs::path& xpsFile);
 
     void deleteComponents();  // cleanup(), then tearDownBlioTempDir()
     // When the package was written into the export folder itself, removes every

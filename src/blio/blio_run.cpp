@@ -53,9 +53,9 @@ std::uint32_t createBlioPackage(const std::string& source, const std::string& de
 
     list.readXml(sourceDir / "AssetList.xml");
     list.collectAssets();
-    // The source XPS is left as it was and nothing is delivered; the export
-    // folder is not tidied, since the user still needs it.
-    if (!list.embedDataInBlioPackage(*xpsFile)) return EBOOKPACKAGER_CANNOT_MODIFY_PACKAGE;
+    // Nothing is delivered and the export folder is not tidied, since the
+    // user still needs it.
+    if (std::uint32_t code = list.embedDataInBlioPackage(*xpsFile); code != EBOOKPACKAGER_OK) return code;
     list.deleteComponents();
     delivery->folder.keep();
     return EBOOKPACKAGER_OK;

@@ -6,6 +6,7 @@
 #include "common/file/file_io.h"
 #include "common/file/file_utility.h"
 #include "common/image/image_utility.h"
+#include "ebookpackager.h"
 #include "xps/xps_utility.h"
 
 namespace packager {
@@ -71,7 +72,7 @@ std::size_t addThumbnails(XpsUtility& xps, const fs::path& thumbnails) {
 
 }  // namespace
 
-bool AssetList::embedDataInBlioPackage(const fs::path& xpsFile) {
+std::uint32_t AssetList::embedDataInBlioPackage(const fs::path& xpsFile) {
     XpsUtility xps = XpsUtility::initWithXpsFile(xpsFile, kImageCompressionLevel);
     Files::createDirectoryAtPath(knfbDir());
 
@@ -101,7 +102,7 @@ bool AssetList::embedDataInBlioPackage(const fs::path& xpsFile) {
         if (const std::size_t pages = addThumbnails(xps, thumbnails); pages > 0) {
             Files::remove(pageNumbers);
             // Without its page-number map the enhanced content is incomplete.
-            if (!writePageNumberMap(pageNumbers, pages)) return false;
+            if (!writePageNumberMap(pageNumbers, pages)) return EBOOKPACKAGER_CANNOT_MODIFY_PACKAGE;
             xps.addFile(pageNumbers, knfb + "PageNumbers.xml");
         }
     }
@@ -109,11 +110,12 @@ bool AssetList::embedDataInBlioPackage(const fs::path& xpsFile) {
 
     // An XPS file that was not updated, or updated without every file staged
     // above (addFile() failures make it refuse), is not the package asked for.
-    if (!xps.compressXps()) return false;
+    if (!xps.compressXps()) return EBOOKPACKAGER_CANNOT_MODIFY_PACKAGE;
     if (hasMetadata) Files::replaceInFile(metadata, kSpineDepthPlaceholder, spineDepth);
     const fs::path destination = destDir_ / destFileName_;
-    if (isSameFileSystemObject(xpsFile, destination)) return true;
-    return copyFileAtomically(xpsFile, destination);
+    if (isSameFileSystemObject(xpsFile, destination) || copyFileAtomically(xpsFile, destination))
+        return EBOOKPACKAGER_OK;
+    return EBOOKPACKAGER_DESTINATION_NOT_WRITABLE;
 }
 
 }  // namespace packager

@@ -85,18 +85,25 @@ bool StagedFile::giveName() {
 }
 
 bool StagedFile::commit() {
-    if (fd < 0 || (temporary.empty() && !giveName())) {
+    if (fd < 0) return false;
+    if (!temporary.empty()) {
+        // close() is where some file systems (NFS) report a failed write.
+        const bool closed = ::close(std::exchange(fd, -1)) == 0;
+        if (closed && ::rename(temporary.c_str(), destination.c_str()) == 0) {
+            temporary.clear();
+            return true;
+        }
         discard();
         return false;
     }
-    // close() is where some file systems (NFS) report a failed write.
-    bool closed = ::close(std::exchange(fd, -1)) == 0;
-    if (closed && ::rename(temporary.c_str(), destination.c_str()) == 0) {
-        temporary.clear();
-        return true;
-    }
+    // An unnamed file is named and renamed back to back, so that a process
+    // killed in between is all but impossible to leave a hidden file behind;
+    // it is closed only once published.
+    const bool published = giveName() && ::rename(temporary.c_str(), destination.c_str()) == 0;
+    if (published) temporary.clear();
+    const bool closed = ::close(std::exchange(fd, -1)) == 0;
     discard();
-    return false;
+    return published && closed;
 }
 
 }  // namespace packager
