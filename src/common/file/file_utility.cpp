@@ -166,6 +166,8 @@ bool EpubPackagerFileUtility::copy(const fs::path& from, const fs::path& to) {
     std::optional<fs::path> name = nameOf(from);
     if (!name) return false;
     bool sourceIsFolder = isFolder(from);
+    std::error_code error;
+    if (!sourceIsFolder && !fs::is_regular_file(from, error)) return false;
     fs::path destination = withoutTrailingSeparators(to);
 
     fs::path target;
