@@ -207,7 +207,7 @@ void EpubPackager::createContentOPF(const EpubOptions& options) {
     if (layout.epub3) package.setAttribute("prefix", kVocabularyPrefixes);
 
     MetaDataReader reader;
-    if (const fs::path metadataFile = sourceDir_ / "OEBPS" / "Metadata.xml"; exists(metadataFile))
+    if (const fs::path metadataFile = sourceDir_ / "OEBPS" / "Metadata.xml"; isPlainFile(metadataFile))
         reader.readMetadataXml(metadataFile);
     const std::string progression = reader.storyDirection() == "HORIZONTAL" ? "ltr" : "rtl";
     addMetadata(package, reader, options, layout);

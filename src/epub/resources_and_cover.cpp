@@ -59,8 +59,11 @@ void EpubPackager::createBookCover() {
 
     const fs::path exportedImages = sourceDir_ / "OEBPS" / "images";
     const std::string name = coverImageName(exportedImages);
-    if (exists(exportedImages / name) && EpubPackagerImageUtility::isImageFile(exportedImages / name)) {
-        placeFile(exportedImages / name, target / "images" / name);
+    const fs::path exportedCover = exportedImages / name;
+    // placeFile judges the file alone, and a linked images folder is no part of the export.
+    if (isPlainFolder(exportedImages) && isPlainFile(exportedCover) &&
+        EpubPackagerImageUtility::isImageFile(exportedCover)) {
+        placeFile(exportedCover, target / "images" / name);
         return;
     }
     EpubPackagerFileUtility::createDirectoryAtPath(target / "images");

@@ -16,7 +16,9 @@ namespace packager {
 namespace {
 
 bool cloneFile(const fs::path& from, const fs::path& to) {
-    int source = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: should a FIFO take the file's place after the caller's
+    // check, the open returns at once and the clone fails.
+    int source = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (source < 0) return false;
     int target = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (target < 0) {
@@ -50,7 +52,7 @@ bool placeFile(const fs::path& from, const fs::path& to) {
 
 bool placeTree(const fs::path& from, const fs::path& to) {
     std::error_code error;
-    if (!fs::is_directory(from, error)) return false;
+    if (!isPlainFolder(from)) return false;
     fs::create_directories(to, error);
     bool placed = true;
     for (const fs::path& relative : walkFolder(from)) {

@@ -15,8 +15,9 @@ namespace fs = std::filesystem;
 bool placeFile(const fs::path& from, const fs::path& to);
 
 // placeFile for every file below `from`, recreating its folders below `to`.
-// Symbolic links and names that are not UTF-8 are left out. True when every
-// other file was placed.
+// Symbolic links, special files and names that are not UTF-8 are left out;
+// a `from` that is itself a link places nothing. True when every other file
+// was placed.
 bool placeTree(const fs::path& from, const fs::path& to);
 
 }  // namespace packager
