@@ -47,7 +47,7 @@ bool placeFile(const fs::path& from, const fs::path& to) {
     }
     // Across file systems, or where links are refused (another user's file).
     if (cloneFile(from, to)) return true;
-    return fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
+    return copyFileAtomically(from, to);
 }
 
 bool placeTree(const fs::path& from, const fs::path& to) {
