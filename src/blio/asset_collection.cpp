@@ -95,9 +95,11 @@ void Collector::video(const Asset& asset, const std::string& key) {
 }
 
 void Collector::slideshowFolder(const Asset& asset, const fs::path& folder, const std::string& key) {
+    // The asset list names this folder, not whatever a link in its place leads to.
     std::vector<fs::path> images;
-    for (const fs::path& entry : listFolder(folder))
-        if (isPlainFile(entry) && EpubPackagerImageUtility::isImageFile(entry)) images.push_back(entry);
+    if (isPlainFolder(folder))
+        for (const fs::path& entry : listFolder(folder))
+            if (isPlainFile(entry) && EpubPackagerImageUtility::isImageFile(entry)) images.push_back(entry);
     if (images.empty()) return;
 
     const std::string page = "OverlayAssets/Slideshow/" + key + ".html";

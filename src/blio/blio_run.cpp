@@ -1,7 +1,5 @@
 #include "blio/blio_run.h"
 
-#include <system_error>
-
 #include "blio/asset_list.h"
 #include "blio/blio_package_run.h"
 #include "common/on_scope_exit.h"
@@ -15,14 +13,12 @@ namespace packager {
 namespace {
 
 // The first entry (in name order) whose extension is exactly "xps" and which
-// is a file; none when there is no such entry.
+// is a regular file; none when there is no such entry. Anything else of that
+// name counts as absent: a link, since the update would replace it by a file
+// and publish whatever it led to, and a special file, which could block.
 std::optional<fs::path> findXpsFile(const fs::path& sourceDir) {
-    for (const fs::path& entry : listFolder(sourceDir)) {
-        if (entry.extension() != ".xps") continue;
-        std::error_code error;
-        if (!fs::is_regular_file(entry, error)) return std::nullopt;
-        return entry;
-    }
+    for (const fs::path& entry : listFolder(sourceDir))
+        if (entry.extension() == ".xps" && isPlainFile(entry)) return entry;
     return std::nullopt;
 }
 

@@ -44,7 +44,6 @@ void addIfPresent(XpsUtility& xps, const fs::path& file, const std::string& entr
 }
 
 void addFlow(XpsUtility& xps, const fs::path& flow) {
-    if (!isFolder(flow)) return;
     for (const fs::path& relative : walkFolder(flow)) {
         const fs::path file = flow / relative;
         if (!isFolder(file)) xps.addFile(file, std::string(kKnfbEntry) + "Flow/" + relative.generic_string());
@@ -96,7 +95,7 @@ std::uint32_t AssetList::embedDataInBlioPackage(const fs::path& xpsFile) {
         addIfPresent(xps, sourceDir_ / art, knfb + std::string(art));
 
     const fs::path thumbnails = sourceDir_ / "Thumbnails";
-    if (isFolder(thumbnails)) {
+    if (isPlainFolder(thumbnails)) {  // a linked folder could hold any of the user's images
         Files::createDirectoryAtPath(stagingDir() / kThumbnailEntry);
         const fs::path pageNumbers = blioTempDir() / "PageNumbers.xml";
         if (const std::size_t pages = addThumbnails(xps, thumbnails); pages > 0) {

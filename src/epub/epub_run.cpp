@@ -43,7 +43,8 @@ std::uint32_t createEPubPackage(const std::string& source, const std::string& de
     const std::string destinationFolder = delivery->package.parent_path().string();
 
     if (!isFolder(source)) return kSourceNotFolder;
-    if (!isFolder(fs::path(source) / "OEBPS")) return kReflowFolderMissing;
+    // A linked OEBPS would bring in a folder from anywhere: it counts as missing.
+    if (!isPlainFolder(fs::path(source) / "OEBPS")) return kReflowFolderMissing;
     if (!hasFlowPage(fs::path(source) / "OEBPS")) return kReflowFilesMissing;
 
     EpubPackager packager = EpubPackager::initWithSource(source, destinationFolder);

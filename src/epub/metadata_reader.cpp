@@ -86,7 +86,7 @@ void MetaDataReader::readMetadataXml(const std::filesystem::path& file) {
 
 MetaDataReader readBookMetadata(const fs::path& exportFolder) {
     MetaDataReader reader;
-    if (const fs::path metadataFile = exportFolder / "OEBPS" / "Metadata.xml"; exists(metadataFile))
+    if (const fs::path metadataFile = exportFolder / "OEBPS" / "Metadata.xml"; isPlainFile(metadataFile))
         reader.readMetadataXml(metadataFile);
     return reader;
 }

@@ -34,7 +34,7 @@ bool EpubPackager::copyResources(const EpubOptions& options) {
     const fs::path target = oebpsDir();
     const fs::path exportedImages = sourceDir_ / "OEBPS" / "images";
     if (!EpubPackagerFileUtility::createDirectoryAtPath(target / "images") ||
-        (isFolder(exportedImages) && !placeTree(exportedImages, target / "images")))
+        !placeTree(exportedImages, target / "images"))
         return false;
 
     for (const fs::path& entry : listFolder(sourceDir_ / "OEBPS")) {
@@ -64,8 +64,11 @@ bool EpubPackager::createBookCover(const EpubOptions& options) {
 
     const fs::path exportedImages = sourceDir_ / "OEBPS" / "images";
     const std::string name = coverImageName(exportedImages);
-    if (exists(exportedImages / name) && EpubPackagerImageUtility::isImageFile(exportedImages / name))
-        return placeIfEligible(exportedImages / name, target / "images" / name);
+    const fs::path exportedCover = exportedImages / name;
+    // placeFile judges the file alone, and a linked images folder is no part of the export.
+    if (isPlainFolder(exportedImages) && isPlainFile(exportedCover) &&
+        EpubPackagerImageUtility::isImageFile(exportedCover))
+        return placeIfEligible(exportedCover, target / "images" / name);
     return EpubPackagerFileUtility::createDirectoryAtPath(target / "images") &&
            placeIfEligible(templatesDir_ / "ePub" / "cover.png", target / "images" / "cover.png");
 }

@@ -16,7 +16,9 @@ namespace packager {
 namespace {
 
 bool cloneFile(const fs::path& from, const fs::path& to) {
-    int source = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: should a FIFO take the file's place after the caller's
+    // check, the open returns at once and the clone fails.
+    int source = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (source < 0) return false;
     int target = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (target < 0) {
@@ -49,7 +51,7 @@ bool placeFile(const fs::path& from, const fs::path& to) {
     }
     // Across file systems, or where links are refused (another user's file).
     if (cloneFile(from, to)) return true;
-    return fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
+    return copyFileAtomically(from, to);
 }
 
 bool placeIfEligible(const fs::path& from, const fs::path& to) {
@@ -58,7 +60,8 @@ bool placeIfEligible(const fs::path& from, const fs::path& to) {
 
 bool placeTree(const fs::path& from, const fs::path& to) {
     std::error_code error;
-    if (!fs::is_directory(from, error)) return false;
+    // A linked folder is no part of the export: nothing of it is placed.
+    if (!isPlainFolder(from)) return true;
     bool placed = EpubPackagerFileUtility::createDirectoryAtPath(to);
     for (const fs::path& relative : walkFolder(from)) {
         if (!isValidUtf8(relative.string())) continue;  // the book could not hold it

@@ -21,7 +21,9 @@ bool placeFile(const fs::path& from, const fs::path& to);
 bool placeIfEligible(const fs::path& from, const fs::path& to);
 
 // placeFile for every file below `from`, recreating its folders below `to`.
-// What placeFile refuses is left out. True when every other file was placed.
+// Symbolic links, special files and names that are not UTF-8 are left out,
+// and so is everything when `from` is not a folder or is itself a link. True
+// when every other file was placed.
 bool placeTree(const fs::path& from, const fs::path& to);
 
 }  // namespace packager

@@ -169,7 +169,8 @@ zip_int64_t dispatch(void* source, void* data, zip_uint64_t length, zip_source_c
 SourceHandle createFileSource(const fs::path& file, bool readExisting) {
     int readDescriptor = -1;
     if (readExisting) {
-        readDescriptor = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        // Non-blocking, should a FIFO have taken the checked file's place.
+        readDescriptor = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (readDescriptor < 0) return nullptr;
     }
     auto context = std::make_unique<FileSource>(file, readDescriptor);

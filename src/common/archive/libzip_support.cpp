@@ -24,7 +24,7 @@ bool hasPlausibleSize(const zip_stat_t& stat) {
 // libzip only notices a missing file when zip_close() reads it; checking here
 // lets the caller learn of the problem at the call that caused it.
 bool isReadableRegularFile(const char* file) {
-    int fd = ::open(file, O_RDONLY | O_CLOEXEC);
+    int fd = ::open(file, O_RDONLY | O_CLOEXEC | O_NONBLOCK);  // a FIFO must not block the check
     if (fd < 0) return false;
     struct stat info {};
     bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);

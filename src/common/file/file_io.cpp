@@ -88,12 +88,12 @@ bool listEntries(const fs::path& folder, std::vector<Entry>& entries) {
     return !error;
 }
 
-// Pre-order walk; links are neither listed nor entered.
+// Pre-order walk of regular files and folders; nothing else is listed or entered.
 bool walkInto(const fs::path& root, const fs::path& relative, bool strict, std::vector<fs::path>& found) {
     std::vector<Entry> entries;
     if (!listEntries(root / relative, entries) && strict) return false;
     for (const Entry& entry : entries) {
-        if (entry.type == fs::file_type::symlink) continue;
+        if (entry.type != fs::file_type::regular && entry.type != fs::file_type::directory) continue;
         fs::path path = relative / entry.name;  // not a reference into `found`, which grows below
         found.push_back(path);
         if (entry.type == fs::file_type::directory && !walkInto(root, path, strict, found) && strict) return false;
@@ -145,7 +145,8 @@ bool writeFileAtomically(const fs::path& file, std::string_view bytes) {
 }
 
 bool copyFileAtomically(const fs::path& from, const fs::path& to) {
-    Descriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    // As in readFile: a FIFO must not block the open.
+    Descriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat info {};
     if (source.get() < 0 || ::fstat(source.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
     std::optional<StagedFile> staged = StagedFile::create(to);
@@ -167,13 +168,13 @@ std::vector<fs::path> listFolder(const fs::path& folder) {
 
 std::vector<fs::path> walkFolder(const fs::path& folder) {
     std::vector<fs::path> found;
-    walkInto(folder, fs::path(), false, found);
+    if (isPlainFolder(folder)) walkInto(folder, fs::path(), false, found);
     return found;
 }
 
 std::optional<std::vector<fs::path>> walkWholeFolder(const fs::path& folder) {
     std::vector<fs::path> found;
-    if (!walkInto(folder, fs::path(), true, found)) return std::nullopt;
+    if (!isPlainFolder(folder) || !walkInto(folder, fs::path(), true, found)) return std::nullopt;
     return found;
 }
 
@@ -191,6 +192,11 @@ fs::path standardizePath(const std::string& path) {
 bool isPlainFile(const fs::path& path) {
     std::error_code error;
     return fs::is_regular_file(fs::symlink_status(path, error));
+}
+
+bool isPlainFolder(const fs::path& path) {
+    std::error_code error;
+    return fs::is_directory(fs::symlink_status(path, error));
 }
 
 bool isFolder(const fs::path& path) {

@@ -24,23 +24,29 @@ std::optional<std::string> readFile(const fs::path& file);
 // data is not synced to disk.
 bool writeFileAtomically(const fs::path& file, std::string_view bytes);
 
-// Copies the regular file `from` to a temporary name beside `to`, then renames
-// it into place: a failed copy leaves `to` as it was and nothing partial beside
-// it. The copy keeps the permission bits of `from`.
+// Copies the regular file `from` (a link to one is followed) to a temporary
+// name beside `to`, then renames it into place: a failed copy leaves `to` as it
+// was and nothing partial beside it. The copy keeps the permission bits of
+// `from`. Anything but a regular file is refused without blocking.
 bool copyFileAtomically(const fs::path& from, const fs::path& to);
 
-// Direct entries of a folder (links included), sorted by name; empty when it
-// cannot be listed.
+// Direct entries of a folder (links and special files included, for the caller
+// to judge with isPlainFile or isPlainFolder), sorted by name; empty when it
+// cannot be listed. A `folder` that is a link is followed.
 std::vector<fs::path> listFolder(const fs::path& folder);
 
-// Every entry below `folder`, as paths relative to it, each folder before its
-// contents and names sorted (bytewise) within a folder. Symbolic links are left
-// out, so a walk never leaves the tree or loops. A subfolder that cannot be
-// listed still appears, without its contents.
+// Every regular file and folder below `folder`, as paths relative to it, each
+// folder before its contents and names sorted (bytewise) within a folder.
+// Links, FIFOs, sockets and devices are left out, so a walk never leaves the
+// tree, loops, or hands a caller something that blocks when opened. A `folder`
+// that is itself a link is not walked: whatever it leads to is not the tree
+// the caller holds. A subfolder that cannot be listed still appears, without
+// its contents.
 std::vector<fs::path> walkFolder(const fs::path& folder);
 
-// As walkFolder, but nullopt when any folder of the tree cannot be listed: for
-// callers that must not silently miss part of the tree (a folder copy).
+// As walkFolder, but nullopt when any folder of the tree cannot be listed, or
+// `folder` is a link: for callers that must not silently miss part of the
+// tree (a folder copy).
 std::optional<std::vector<fs::path>> walkWholeFolder(const fs::path& folder);
 
 // Lexical clean-up, no file-system access: a leading "~" or "~/" becomes $HOME
@@ -56,6 +62,9 @@ bool isFolder(const fs::path& path);  // follows links
 // A regular file itself, not a link to one: what a run may take from an
 // export, where a link could lead to any file of the user's.
 bool isPlainFile(const fs::path& path);
+
+// A folder itself, not a link to one: what a run may list or walk in an export.
+bool isPlainFolder(const fs::path& path);
 
 // True when anything is at `path`, a dangling link included. An object rather
 // than a function: as a function, an unqualified exists(path) would be

@@ -90,8 +90,8 @@ bool copyTree(const fs::path& from, const fs::path& copy) {
         if (error) return false;
         if (type == fs::file_type::directory) {
             fs::create_directory(copy / relative, error);
-        } else if (type == fs::file_type::regular) {
-            fs::copy_file(from / relative, copy / relative, fs::copy_options::none, error);
+        } else if (type == fs::file_type::regular && !copyFileAtomically(from / relative, copy / relative)) {
+            return false;
         }
         if (error) return false;
     }
@@ -108,7 +108,7 @@ bool publishCopy(const fs::path& from, const fs::path& target, bool sourceIsFold
     // rename() cannot put a folder over a file or a non-empty folder, nor a
     // file over a folder, so the old target goes just before the swap.
     fs::path staged = temporarySibling(target);
-    bool ready = sourceIsFolder ? copyTree(from, staged) : fs::copy_file(from, staged, error);
+    bool ready = sourceIsFolder ? copyTree(from, staged) : copyFileAtomically(from, staged);
     if (ready && exists(target)) {
         fs::remove_all(target, error);
         ready = !error;
@@ -177,6 +177,8 @@ bool EpubPackagerFileUtility::copy(const fs::path& from, const fs::path& to) {
     std::optional<fs::path> name = nameOf(from);
     if (!name) return false;
     bool sourceIsFolder = isFolder(from);
+    std::error_code error;
+    if (!sourceIsFolder && !fs::is_regular_file(from, error)) return false;
     fs::path destination = withoutTrailingSeparators(to);
 
     fs::path target;

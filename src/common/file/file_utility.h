@@ -34,9 +34,12 @@ public:
     //   `to` is missing, no extension, the source is a file
     //                                    -> `to` is created as a folder, then `to`/<source name>
     // The copy is staged beside the target and renamed into place, so an
-    // existing target is replaced only by a complete copy. Links, FIFOs,
-    // sockets and devices inside a copied folder are skipped. False, with
-    // nothing changed, when the target is the source or a folder holding it.
+    // existing target is replaced only by a complete copy. `from` is taken as
+    // named when it is a link to a file, but a folder that is itself a link is
+    // not copied, and links, FIFOs, sockets and devices inside a copied folder
+    // are skipped. False, with nothing changed, when `from` is neither a
+    // regular file nor a folder (nothing is opened that could block), or when
+    // the target is the source or a folder holding it.
     static bool copy(const fs::path& from, const fs::path& to);
 
     // Removes a file or a folder with everything below it. A link is removed,

@@ -119,7 +119,8 @@ TEST_F(FileTest, CopyChoosesItsTargetFromTheDestination) {
 }
 
 // Links inside a tree are never followed: a copy, a walk or a removal would
-// otherwise reach outside it, or loop.
+// otherwise reach outside it, or loop. Nor is a tree whose root is a link, and
+// a FIFO is passed over, never opened.
 TEST_F(FileTest, TreeOperationsStayInsideTheTree) {
     fs::path root = scratch / "book";
     writeText(root / "b" / "z.txt", "z");
@@ -130,11 +131,17 @@ TEST_F(FileTest, TreeOperationsStayInsideTheTree) {
     fs::create_directory_symlink(scratch / "outside", root / "b" / "out");
     fs::create_directory_symlink("..", root / "b" / "loop");
     fs::create_directory_symlink(scratch / "outside", scratch / "alias");
+    ASSERT_EQ(::mkfifo((root / "b" / "pipe").c_str(), 0600), 0);
 
     const std::vector<fs::path> expected{"b", "b/a.txt", "b/z.txt", "c", "caf\xe9.txt"};
     EXPECT_EQ(walkFolder(root), expected);
     EXPECT_EQ(walkWholeFolder(root), expected);
     EXPECT_FALSE(walkWholeFolder(scratch / "missing"));
+    EXPECT_TRUE(walkFolder(scratch / "alias").empty());
+    EXPECT_FALSE(walkWholeFolder(scratch / "alias"));
+    EXPECT_FALSE(Files::copy(scratch / "alias", scratch / "alias-copy"));
+    EXPECT_FALSE(Files::copy(root / "b" / "pipe", scratch / "pipe.txt"));
+    EXPECT_FALSE(copyFileAtomically(root / "b" / "pipe", scratch / "pipe.txt"));
 
     EXPECT_FALSE(Files::copy(root, scratch));  // the target would be the source
     EXPECT_FALSE(Files::copy(root / "b" / "a.txt", root / "b"));
