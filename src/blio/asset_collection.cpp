@@ -1,4 +1,6 @@
 #include <map>
+#include <system_error>
+#include <unistd.h>
 
 #include "blio/asset_list.h"
 #include "blio/lower_cased.h"
@@ -28,12 +30,19 @@ public:
 
     void collect(const Asset& asset);
     void removeUnused() const;
+    // False once the workspace failed to take a file the enhanced content needs.
+    bool complete() const { return everythingWritten; }
 
 private:
     static constexpr std::string_view kSlideshowTemplate = "OverlayAssets/Slideshow/SlideViewer.html";
     static constexpr std::string_view kHtmlTemplate = "OverlayAssets/Html/HtmlViewer.html";
 
     const std::string& keyFor(const std::string& path);
+    // Files::copy and makeViewerPage, noting a failure that is the
+    // workspace's: a source that cannot be copied is only left out.
+    bool copy(const fs::path& from, const fs::path& to);
+    void viewerPage(const fs::path& templateFile, const fs::path& page, std::string_view placeholder,
+                    std::string_view replacement);
     void video(const Asset& asset, const std::string& key);
     void slideshowFolder(const Asset& asset, const fs::path& folder, const std::string& key);
     void slideshowFile(const Asset& asset, const fs::path& file, const std::string& key);
@@ -50,6 +59,7 @@ private:
     bool slideshowMade = false;
     bool webPageMade = false;
     bool embeddedPageMade = false;
+    bool everythingWritten = true;
 };
 
 // Assets that share a file share its copy and its viewer page.
@@ -57,6 +67,19 @@ const std::string& Collector::keyFor(const std::string& path) {
     auto [entry, added] = keys.try_emplace(path);
     if (added) entry->second = Files::randomFileName();
     return entry->second;
+}
+
+bool Collector::copy(const fs::path& from, const fs::path& to) {
+    if (Files::copy(from, to)) return true;
+    std::error_code error;
+    const bool copyable = (fs::is_regular_file(from, error) || isPlainFolder(from)) && ::access(from.c_str(), R_OK) == 0;
+    if (copyable) everythingWritten = false;
+    return false;
+}
+
+void Collector::viewerPage(const fs::path& templateFile, const fs::path& page, std::string_view placeholder,
+                           std::string_view replacement) {
+    if (!makeViewerPage(templateFile, page, placeholder, replacement)) everythingWritten = false;
 }
 
 void Collector::collect(const Asset& asset) {
@@ -80,7 +103,7 @@ void Collector::video(const Asset& asset, const std::string& key) {
     if (isFolder(asset.path.front())) return;  // a folder is no video
     const std::string folder = "VideoAssets/" + key;
     const std::string videoPath = folder + "/" + key + "." + extensionOf(asset.path.front());
-    if (!exists(content / videoPath)) Files::copy(asset.path.front(), content / videoPath);
+    if (!exists(content / videoPath)) copy(asset.path.front(), content / videoPath);
     // A description would send the reader to a file the package lacks.
     if (!exists(content / videoPath)) return;
 
@@ -88,7 +111,7 @@ void Collector::video(const Asset& asset, const std::string& key) {
     if (!asset.previewImage.empty()) {
         const std::string name = fs::path(asset.previewImage).filename().string();
         // The folder exists now, so the image keeps its own name inside it.
-        if (Files::copy(asset.previewImage, content / folder)) coverPath = folder + "/" + name;
+        if (copy(asset.previewImage, content / folder)) coverPath = folder + "/" + name;
     }
     list.mapVideoToBlio(asset, videoPath, coverPath);
     videoMade = true;
@@ -108,11 +131,11 @@ void Collector::slideshowFolder(const Asset& asset, const fs::path& folder, cons
         // Fresh names keep odd characters of the export's file names out of
         // the page and the archive.
         for (const fs::path& image : images)
-            Files::copy(image, imageFolder / (Files::randomFileName() + "." + extensionOf(image)));
+            copy(image, imageFolder / (Files::randomFileName() + "." + extensionOf(image)));
         std::string fragments;
         for (const fs::path& copied : listFolder(imageFolder))
             fragments += slideshowImageFragment(key, copied.filename().string());
-        makeViewerPage(slideshowTemplate, content / page, kImageNamesPlaceholder, fragments);
+        viewerPage(slideshowTemplate, content / page, kImageNamesPlaceholder, fragments);
     }
     list.mapAssetToBlio(asset, page);
     slideshowMade = true;
@@ -129,16 +152,15 @@ void Collector::slideshowFile(const Asset& asset, const fs::path& file, const st
     std::string fragments;
     if (EpubPackagerImageUtility::isImageFile(file)) {
         const std::string name = key + "." + extensionOf(file);
-        if (Files::copy(file, content / "OverlayAssets/Slideshow" / key / name))
-            fragments = slideshowImageFragment(key, name);
+        if (copy(file, content / "OverlayAssets/Slideshow" / key / name)) fragments = slideshowImageFragment(key, name);
     }
-    makeViewerPage(slideshowTemplate, content / page, kImageNamesPlaceholder, fragments);
+    viewerPage(slideshowTemplate, content / page, kImageNamesPlaceholder, fragments);
 }
 
 void Collector::webPage(const Asset& asset, const std::string& address, const std::string& key) {
     const std::string page = "OverlayAssets/Html/" + key + ".html";
     if (!exists(content / page))
-        makeViewerPage(htmlTemplate, content / page, kUrlPlaceholder, addressAttributeValue(address));
+        viewerPage(htmlTemplate, content / page, kUrlPlaceholder, addressAttributeValue(address));
     list.mapAssetToBlio(asset, page);
     webPageMade = true;
 }
@@ -153,10 +175,10 @@ void Collector::embeddedPage(const Asset& asset, const fs::path& file, const std
         // the host then asks for the whole folder, which is copied under the key.
         const fs::path pageFolder = content / "OverlayAssets/Html" / key;
         const bool copied = lowerCased(asset.exportParentFolder) == "true"
-                                ? Files::copy(file.parent_path(), pageFolder)
-                                : Files::copy(file, pageFolder);
+                                ? copy(file.parent_path(), pageFolder)
+                                : copy(file, pageFolder);
         if (!copied) return;
-        makeViewerPage(htmlTemplate, content / page, kUrlPlaceholder,
+        viewerPage(htmlTemplate, content / page, kUrlPlaceholder,
                        relativeAddressAttributeValue(key, file.filename().string()));
     }
     list.mapAssetToBlio(asset, page);
@@ -177,12 +199,12 @@ void Collector::removeUnused() const {
 
 }  // namespace
 
-void AssetList::collectAssets() {
-    if (pgwAssetList().empty()) return;
+bool AssetList::collectAssets() {
+    if (pgwAssetList().empty()) return true;
     Collector collector(*this);
     for (const Asset& asset : pgwAssetList()) collector.collect(asset);
     collector.removeUnused();
-    saveDescriptions();
+    return saveDescriptions() && collector.complete();
 }
 
 }  // namespace packager

@@ -45,7 +45,9 @@ public:
 
     // Copies each asset's files into the enhanced-content folder, makes its
     // viewer page and describes it; then removes the templates no asset used.
-    void collectAssets();
+    // An asset whose files cannot be read is left out; false when the
+    // workspace could not take what the enhanced content needs.
+    bool collectAssets();
     // Add one description to OverlayContent.xml or VideoContent.xml in the
     // workspace; paths are relative to the enhanced-content folder.
     void mapAssetToBlio(const Asset& asset, const std::string& assetPath);

@@ -48,7 +48,7 @@ std::uint32_t createBlioPackage(const std::string& source, const std::string& de
     list.setDestFileName(delivery->package.filename().string());
 
     list.readXml(sourceDir / "AssetList.xml");
-    list.collectAssets();
+    if (!list.collectAssets()) return EBOOKPACKAGER_CANNOT_CREATE_WORKSPACE;
     // Nothing is delivered and the export folder is not tidied, since the
     // user still needs it.
     if (std::uint32_t code = list.embedDataInBlioPackage(*xpsFile); code != EBOOKPACKAGER_OK) return code;

@@ -26,12 +26,19 @@ protected:
         ScratchTest::TearDown();
     }
 
-    void collect(const std::vector<std::string>& assets) {
+    // Collects the assets; `blocked`, when given, is a folder of the
+    // enhanced content replaced by a file first, so that nothing can be
+    // written below it.
+    bool collect(const std::vector<std::string>& assets, const std::string& blocked = "") {
         writeAssetList(source / "AssetList.xml", assets);
         list.emplace(preparedAssetList(source, scratch));
         list->readXml(source / "AssetList.xml");
-        list->collectAssets();
         content = list->enhancedContentDir();
+        if (!blocked.empty()) {
+            fs::remove_all(content / blocked);
+            writeText(content / blocked, "in the way");
+        }
+        return list->collectAssets();
     }
     std::string in(const std::string& name) const { return (source / name).string(); }
     std::vector<std::string> overlays() const {
@@ -48,10 +55,10 @@ protected:
 };
 
 TEST_F(AssetCollectionTest, EachKindGetsItsFilesPageAndDescription) {
-    collect({assetXml("Video", {in("clip.mp4")}, "PreviewImage=\"" + in("poster.jpg") + "\""),
+    EXPECT_TRUE(collect({assetXml("Video", {in("clip.mp4")}, "PreviewImage=\"" + in("poster.jpg") + "\""),
              assetXml("SlideShow", {in("slides")}), assetXml("url", {"https://example.org/?a=1&amp;b=\"2\""}),
              assetXml("Embedded HTML", {in("widget/index.html")}, "ExportParentFolder=\"TRUE\""),
-             assetXml("embedded html", {in("loose/my page#1.htm")})});
+             assetXml("embedded html", {in("loose/my page#1.htm")})}));
 
     // The video under its key with its own extension, the poster under its own name.
     const std::string video = videos("NavigateUri").at(0);
@@ -85,9 +92,9 @@ TEST_F(AssetCollectionTest, EachKindGetsItsFilesPageAndDescription) {
 }
 
 TEST_F(AssetCollectionTest, AssetsSharingAFileShareItsCopyAndPage) {
-    collect({assetXml("video", {in("clip.mp4")}), assetXml("video", {in("clip.mp4")}),
+    EXPECT_TRUE(collect({assetXml("video", {in("clip.mp4")}), assetXml("video", {in("clip.mp4")}),
              assetXml("url", {"https://example.org/"}), assetXml("url", {"https://example.org/"}),
-             assetXml("url", {"https://example.com/"})});
+             assetXml("url", {"https://example.com/"})}));
 
     EXPECT_EQ(videos("NavigateUri")[0], videos("NavigateUri")[1]);
     EXPECT_EQ(videos("CoverImageUri"), (std::vector<std::string>{"", ""}));
@@ -102,8 +109,8 @@ TEST_F(AssetCollectionTest, AssetsSharingAFileShareItsCopyAndPage) {
 }
 
 TEST_F(AssetCollectionTest, SlideshowOfOneFileFillsItsOwnPage) {
-    collect({assetXml("slideshow", {in("single.gif")}), assetXml("slideshow", {in("slides/notes.txt")}),
-             assetXml("slideshow", {in("slides")})});
+    EXPECT_TRUE(collect({assetXml("slideshow", {in("single.gif")}), assetXml("slideshow", {in("slides/notes.txt")}),
+             assetXml("slideshow", {in("slides")})}));
 
     const std::vector<std::string> pages = overlays();
     ASSERT_EQ(pages.size(), 3u);
@@ -118,12 +125,27 @@ TEST_F(AssetCollectionTest, SlideshowOfOneFileFillsItsOwnPage) {
 
 TEST_F(AssetCollectionTest, NothingDescribedLeavesNoEnhancedContent) {
     writeText(source / "empty-slides" / "readme.txt", "no images here");
-    collect({assetXml("slideshow", {in("empty-slides")}), assetXml("embedded html", {in("widget/style.css")}),
-             assetXml("audio", {in("single.gif")}), assetXml("video", {in("slides")}), assetXml("video", {})});
+    EXPECT_TRUE(collect({assetXml("slideshow", {in("empty-slides")}), assetXml("embedded html", {in("widget/style.css")}),
+             assetXml("audio", {in("single.gif")}), assetXml("video", {in("slides")}), assetXml("video", {})}));
 
     EXPECT_FALSE(fs::exists(content));
     EXPECT_FALSE(fs::exists(list->blioTempDir() / "OverlayContent.xml"));
     EXPECT_FALSE(fs::exists(list->blioTempDir() / "VideoContent.xml"));
+}
+
+// A file the workspace cannot take fails the collection, and with it the run;
+// a source that cannot be read only leaves its asset out (above).
+TEST_F(AssetCollectionTest, AWorkspaceThatCannotTakeAFileFailsTheCollection) {
+    const std::pair<std::string, std::string> rows[] = {
+        {assetXml("video", {in("clip.mp4")}), "VideoAssets"},
+        {assetXml("slideshow", {in("slides")}), "OverlayAssets/Slideshow"},
+        {assetXml("url", {"https://example.org/"}), "OverlayAssets/Html"},
+        {assetXml("embedded html", {in("widget/index.html")}), "OverlayAssets/Html"},
+    };
+    for (const auto& [asset, blocked] : rows) {
+        EXPECT_FALSE(collect({asset}, blocked)) << asset;
+        list->tearDownBlioTempDir();
+    }
 }
 
 }  // namespace
