@@ -9,8 +9,6 @@ namespace {
 constexpr std::string_view kXhtmlNamespace = "http://www.w3.org/1999/xhtml";
 constexpr std::string_view kOpsNamespace = "http://www.idpf.org/2007/ops";
 constexpr std::string_view kTitle = "Table Of Contents";
-constexpr std::string_view kCoverLabel = "Book Cover";
-constexpr std::string_view kCoverPage = "cover.xhtml";
 
 // An NCX may bind its namespace to a prefix: names are compared without it.
 std::string_view localName(const std::string& name) {

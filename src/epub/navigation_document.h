@@ -7,6 +7,10 @@
 
 namespace packager {
 
+// The one entry of a table of contents the export does not give: the cover.
+inline constexpr std::string_view kCoverLabel = "Book Cover";
+inline constexpr std::string_view kCoverPage = "cover.xhtml";
+
 // The EPUB 3 navigation document of a book whose export has none. With the
 // export's NCX it lists the same entries (labels, targets, order and nesting),
 // since reading systems prefer a navigation document to the NCX; without one

@@ -16,8 +16,6 @@ constexpr std::string_view kNcxNamespace = "http://www.daisy.org/z3986/2005/ncx/
 // Every book without an NCX of its own carries this identifier.
 constexpr std::string_view kFixedBookUid = "urn:uuid:0cc33cbd-94e2-49c1-909a-72ae16bc2658";
 constexpr std::string_view kDefaultTitle = "ePub made using Pagewell";
-constexpr std::string_view kCoverLabel = "Book Cover";
-constexpr std::string_view kCoverPage = "cover.xhtml";
 
 void addMeta(xml::Element head, std::string_view name, std::string_view content) {
     xml::Element meta = head.addChild("meta");
