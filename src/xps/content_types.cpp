@@ -46,7 +46,7 @@ bool opensElement(std::string_view text, std::size_t at, std::string_view name) 
 bool declaresConvertedImage(std::string_view text, std::size_t at, std::string_view tag, const ImageRetyping& retyping) {
     if (opensElement(text, at, "Override")) {
         std::optional<std::string_view> part = attributeValue(tag, "PartName");
-        return part && retyping.convertedParts.contains(lowerCase(*part));
+        return part && retyping.convertedParts.contains(comparablePartName(*part));
     }
     if (opensElement(text, at, "Default")) {
         std::optional<std::string_view> extension = attributeValue(tag, "Extension");
@@ -96,7 +96,7 @@ Declarations readDeclarations(std::string_view document) {
         if (element.name() == "Default") {
             if (auto extension = element.attribute("Extension")) declarations.defaultExtensions.insert(lowerCase(*extension));
         } else if (element.name() == "Override") {
-            if (auto part = element.attribute("PartName")) declarations.overriddenParts.insert(lowerCase(*part));
+            if (auto part = element.attribute("PartName")) declarations.overriddenParts.insert(comparablePartName(*part));
         }
     }
     return declarations;

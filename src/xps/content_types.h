@@ -30,8 +30,8 @@ std::optional<std::string> readContentTypes(const fs::path& staged);
 
 using FileType = std::pair<std::string, std::string>;  // extension, content type
 
-// What a content-types document declares, lower-cased: package readers compare
-// extensions and part names without regard to case.
+// What a content-types document declares, as package readers compare them:
+// extensions lower-cased, part names by comparablePartName().
 struct Declarations {
     std::set<std::string> defaultExtensions;
     std::set<std::string> overriddenParts;
@@ -41,7 +41,7 @@ Declarations readDeclarations(std::string_view document);
 // How converted TIFF images are to be declared.
 struct ImageRetyping {
     std::string contentType;                // "image/jpeg" or "image/png"
-    std::set<std::string> convertedParts;   // new part names, lower-cased ("/resources/a.jpg")
+    std::set<std::string> convertedParts;   // new part names, by comparablePartName() ("/resources/a.jpg")
     std::set<std::string> tiffExtensions;   // lower-cased extensions of TIFF parts left as they were
 };
 

@@ -224,7 +224,7 @@ bool XpsUtility::renameImageReferences(Run& run) {
 
     xps::ImageRetyping retyping{someImageHasAlpha_ ? "image/png" : "image/jpeg", {}, {}};
     for (const auto& [oldName, newName] : imagesConverted_)
-        retyping.convertedParts.insert(xps::lowerCase("/" + entryName(xps::resourcesFolder, newName)));
+        retyping.convertedParts.insert(xps::comparablePartName("/" + entryName(xps::resourcesFolder, newName)));
     for (const std::string& name : zipEntries_)
         if (isTiffName(name) && std::ranges::find(run.replacedTiffs, name) == run.replacedTiffs.end())
             retyping.tiffExtensions.insert(xps::lowerExtension(name));
