@@ -15,6 +15,8 @@ namespace {
 
 constexpr std::string_view lastPieceSuffix = "last.piece";
 constexpr std::string_view tiffContentType = "image/tiff";
+constexpr std::string_view typesElement = "Types";
+constexpr std::string_view contentTypesNamespace = "http://schemas.openxmlformats.org/package/2006/content-types";
 
 std::string pieceName(unsigned number, bool last) {
     return "[" + std::to_string(number) + "]." + (last ? std::string(lastPieceSuffix) : "piece");
@@ -53,6 +55,24 @@ bool declaresConvertedImage(std::string_view text, std::size_t at, std::string_v
         return extension && !retyping.tiffExtensions.contains(lowerCase(*extension));
     }
     return false;
+}
+
+// The Default elements declaring `defaults`, as markup to go inside the
+// package's own document: the XML layer writes them as the children of a
+// wrapper root, and the fragment between its tags is taken.
+std::string defaultElements(const std::vector<FileType>& defaults) {
+    xml::Document wrapper = xml::Document::create(typesElement);
+    wrapper.root().addNamespace("", contentTypesNamespace);
+    for (const auto& [extension, contentType] : defaults) {
+        xml::Element element = wrapper.root().addChild("Default");
+        element.setAttribute("Extension", extension);
+        element.setAttribute("ContentType", contentType);
+    }
+    const std::string text = wrapper.serialize({.declareEncoding = false, .pretty = false});
+    const std::size_t start = text.find('>', text.find(std::string("<") + std::string(typesElement)));
+    const std::size_t end = text.rfind("</");
+    if (start == std::string::npos || end == std::string::npos || end < start) return {};
+    return text.substr(start + 1, end - start - 1);
 }
 
 }  // namespace
@@ -132,16 +152,15 @@ std::vector<std::string> insertDefaultsPiece(const fs::path& folder, const std::
     if (std::optional<std::string> first = readFile(pieces.front()))
         if (std::optional<DecodedText> decoded = decodeText(*first)) encoding = decoded->encoding;
 
-    std::string lines;
-    for (const auto& [extension, contentType] : defaults)
-        lines += "<Default Extension=\"" + extension + "\" ContentType=\"" + contentType + "\" />\n";
+    const std::string elements = defaultElements(defaults);
+    if (elements.empty()) return {};
 
     const unsigned number = pieceNumber(last->filename().string());
     const fs::path renamedLast = folder / pieceName(number + 1, true);
     const fs::path newPiece = folder / pieceName(number, false);
     // The new piece takes the last piece's number, so it is written first: a
     // failure part-way then leaves the old pieces as they were.
-    if (!writeFileAtomically(newPiece, encodeText(lines, encoding, false))) return {};
+    if (!writeFileAtomically(newPiece, encodeText(elements, encoding, false))) return {};
     std::error_code error;
     fs::rename(*last, renamedLast, error);
     if (error) {
@@ -153,13 +172,18 @@ std::vector<std::string> insertDefaultsPiece(const fs::path& folder, const std::
 
 bool appendDefaults(const fs::path& file, const std::vector<FileType>& defaults) {
     std::optional<xml::Document> document = xml::Document::parseFile(file);
-    if (!document) return false;
-    for (const auto& [extension, contentType] : defaults) {
-        xml::Element element = document->root().addChild("Default");
-        element.setAttribute("Extension", extension);
-        element.setAttribute("ContentType", contentType);
-    }
-    return document->save(file, {.declareEncoding = true, .pretty = false});
+    const std::string elements = defaultElements(defaults);
+    if (!document || elements.empty()) return false;
+    const std::string rootEnd = "</" + document->root().name();
+    bool placed = false;
+    const EditOutcome outcome = editText(file, [&](std::string_view text) {
+        std::string edited(text);
+        const std::size_t end = edited.rfind(rootEnd);
+        if (end == std::string::npos) return edited;
+        placed = true;
+        return edited.insert(end, elements);
+    });
+    return placed && outcome == EditOutcome::rewritten;
 }
 
 }  // namespace packager::xps

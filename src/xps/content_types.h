@@ -51,13 +51,15 @@ struct ImageRetyping {
 std::string retypeImages(std::string_view text, const ImageRetyping& retyping);
 
 // Interleaved form: the last piece "[n].last.piece" becomes "[n+1].last.piece"
-// and a new "[n].piece" declares `defaults`, one Default element a line, in
+// and a new "[n].piece" declares `defaults` with one Default element each, in
 // the encoding of the document (without a byte-order mark). Returns the names
 // of the pieces written, or nothing when there is no last piece.
 std::vector<std::string> insertDefaultsPiece(const fs::path& folder, const std::vector<FileType>& defaults);
 
-// Single-entry form: appends one Default element per type and saves the file
-// atomically. False, leaving the file as it was, when it is not well-formed.
+// Single-entry form: puts one Default element per type before the root's end
+// tag and saves the file atomically, in its own encoding; its byte-order mark,
+// declaration and everything else stay as they were. False, leaving the file
+// as it was, when it is not well-formed or cannot be written.
 bool appendDefaults(const fs::path& file, const std::vector<FileType>& defaults);
 
 }  // namespace packager::xps

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/archive/archive.h"
+#include "package_contents.h"
 #include "scratch.h"
 #include "xps/xps_utility.h"
 

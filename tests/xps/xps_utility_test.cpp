@@ -32,6 +32,7 @@ void expectConsistentUpdate(const fs::path& originalFile, const fs::path& update
     EXPECT_GT(after.pages, 0);
     for (const auto& [name, bytes] : updated) EXPECT_FALSE(isTiffEntry(name)) << name;
     EXPECT_EQ(contentTypes(updatedFile).find("image/tiff"), std::string::npos);
+    EXPECT_EQ(untypedParts(updatedFile), std::vector<std::string>{});
     for (const auto& [name, bytes] : added) {
         auto entry = updated.find(name);
         ASSERT_NE(entry, updated.end()) << name;
