@@ -6,7 +6,10 @@ cd "$(dirname "$0")/.."
 
 packages=(g++ cmake ninja-build pkg-config libxml2-dev libzip-dev libvips-dev libvips-tools
           libgtest-dev libbenchmark-dev epubcheck default-jre-headless mupdf-tools zip unzip
-          chromium groff-base clang libclang-rt-14-dev parallel)
+          chromium groff-base clang libclang-rt-14-dev parallel
+          default-jdk-headless libapache-poi-java libgxps-utils imagemagick)
+# The consumer tier's npm packages need node and npm; a node from elsewhere will do.
+command -v npm >/dev/null || packages+=(nodejs npm)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
@@ -20,6 +23,14 @@ if [ ${#missing[@]} -gt 0 ]; then
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -q
     apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# The consumer tier's pinned npm packages, installed again when the lock file changes.
+# Scripts stay off: Ace uses Debian's Chromium, not a downloaded browser.
+interop=tests/interop
+if [ ! -f "$interop/node_modules/.package-lock.json" ] ||
+   [ "$interop/package-lock.json" -nt "$interop/node_modules/.package-lock.json" ]; then
+    (cd "$interop" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --ignore-scripts --no-audit --no-fund >/dev/null)
 fi
 
 build_dir=${BUILD_DIR:-build}

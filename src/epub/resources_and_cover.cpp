@@ -41,13 +41,12 @@ bool EpubPackager::copyResources(const EpubOptions& options) {
         const std::string name = entry.filename().string();
         const fs::path source = sourceDir_ / "OEBPS" / name;
         if (isFlowPageName(name)) {
-            if (!placeIfEligible(source, target / name)) return false;
-            // Only reflowable pages are re-pointed at their media: a fixed-layout
-            // page is delivered as the host laid it out, its size stated.
-            const bool updated = options.fixedLayout == 0
-                                     ? updateInteractiveAssetsInFileAtPath(target / name)
-                                     : addViewportIfMissing(target / name, options.pageWidth, options.pageHeight);
-            if (!updated) return false;
+            // Every page is pointed at its media, as a page naming files the
+            // book does not hold is broken; a fixed-layout page also states its size.
+            if (!placeIfEligible(source, target / name) || !updateInteractiveAssetsInFileAtPath(target / name))
+                return false;
+            if (options.fixedLayout != 0 && !addViewportIfMissing(target / name, options.pageWidth, options.pageHeight))
+                return false;
         } else if (entry.extension() == ".css" && !placeIfEligible(source, target / name)) {
             return false;
         }

@@ -12,15 +12,13 @@ struct Book {
     std::string name;
     fs::path file;
     bool epub2;
-    bool fixed;
 };
 
 class EpubValidityTest : public ScratchTest {
 protected:
     // Packages `source` through the CLI, which prints the book's path.
     void make(const std::string& name, const fs::path& source, const std::string& flags) {
-        Book book{name, scratch / "books" / (name + ".epub"), flags.find("--epub-version 2") != std::string::npos,
-                  flags.find("--fixed-layout") != std::string::npos};
+        Book book{name, scratch / "books" / (name + ".epub"), flags.find("--epub-version 2") != std::string::npos};
         std::string output;
         EXPECT_EQ(runCommand(shellQuote(cliPath()) + " epub " + shellQuote(source) + " " +
                                  shellQuote(scratch / "books" / name) + " " + flags, &output), 0) << output;
@@ -52,14 +50,10 @@ protected:
     // The package rules themselves produce "scripted" on pages without
     // scripts and the fixed identifier of the one-entry NCX; in EPUB 2 the
     // export's XHTML5 pages (Flow_ pages and its own cover page) bring theirs.
-    // Fixed-layout pages are delivered as laid out, so the media placeholders
-    // the export's pages name stay theirs.
     static bool allowed(const Book& book, const std::string& line) {
         if (line.starts_with("ERROR(OPF-015)") || line.starts_with("ERROR(NCX-001)")) return true;
         const std::string pages = book.file.string() + "/OEBPS/";
         const bool inFlowPage = line.find(pages + "Flow_") != std::string::npos;
-        if (book.fixed && inFlowPage && (line.starts_with("ERROR(RSC-007)") || line.starts_with("ERROR(MED-002)")))
-            return true;
         return book.epub2 && (inFlowPage || (book.name.starts_with("sierra") &&
                                              line.find(pages + "cover.xhtml") != std::string::npos));
     }
