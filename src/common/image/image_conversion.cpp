@@ -135,7 +135,8 @@ std::string jfifDensityHeader(const Image& image) {
 
 // libvips states a JPEG's resolution only in Exif. Readers that look for it in
 // a JFIF header alone assume 96 dpi without one and draw the image at the
-// wrong size, so the header is put in front, where JFIF requires it.
+// wrong size, so the header goes right after the start-of-image marker, where
+// JFIF requires it. The encoded image is held in memory once, not copied.
 bool saveJpeg(const Image& image, const fs::path& to, int quality) {
     void* buffer = nullptr;
     std::size_t length = 0;
@@ -144,12 +145,14 @@ bool saveJpeg(const Image& image, const fs::path& to, int quality) {
         return false;
     }
     std::unique_ptr<void, void (*)(void*)> owned(buffer, g_free);
-    std::string jpeg(static_cast<const char*>(buffer), length);
+    const std::string_view jpeg(static_cast<const char*>(buffer), length);
     constexpr std::string_view startOfImage = "\xFF\xD8", jfifMarker = "\xFF\xE0";
-    if (jpeg.starts_with(startOfImage) && jpeg.substr(startOfImage.size(), jfifMarker.size()) != jfifMarker)
-        jpeg.insert(startOfImage.size(), jfifDensityHeader(image));
+    const bool needsHeader = jpeg.starts_with(startOfImage) && !jpeg.substr(startOfImage.size()).starts_with(jfifMarker);
+    const std::size_t split = needsHeader ? startOfImage.size() : 0;
+    const std::string header = needsHeader ? jfifDensityHeader(image) : "";
     std::optional<StagedFile> staged = StagedFile::create(to);
-    return staged && staged->write(jpeg) && staged->commit();
+    return staged && staged->write(jpeg.substr(0, split)) && staged->write(header) && staged->write(jpeg.substr(split)) &&
+           staged->commit();
 }
 
 // Streamed to the file: a PNG may be large. libvips writes the resolution as pHYs.
