@@ -69,7 +69,7 @@ std::string defaultElements(const std::vector<FileType>& defaults) {
         element.setAttribute("ContentType", contentType);
     }
     const std::string text = wrapper.serialize({.declareEncoding = false, .pretty = false});
-    const std::size_t start = text.find('>', text.find(std::string("<") + std::string(typesElement)));
+    const std::size_t start = text.find('>', text.find("<" + std::string(typesElement)));
     const std::size_t end = text.rfind("</");
     if (start == std::string::npos || end == std::string::npos || end < start) return {};
     return text.substr(start + 1, end - start - 1);
