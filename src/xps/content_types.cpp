@@ -57,16 +57,17 @@ bool declaresConvertedImage(std::string_view text, std::size_t at, std::string_v
     return false;
 }
 
-// The Default elements declaring `defaults`, as markup to go inside the
-// package's own document: the XML layer writes them as the children of a
-// wrapper root, and the fragment between its tags is taken.
-std::string defaultElements(const std::vector<FileType>& defaults) {
+// The elements of `declarations`, as markup to go inside the package's own
+// document: the XML layer writes them as the children of a wrapper root, and
+// the fragment between its tags is taken.
+std::string declarationElements(const std::vector<Declaration>& declarations) {
     xml::Document wrapper = xml::Document::create(typesElement);
     wrapper.root().addNamespace("", contentTypesNamespace);
-    for (const auto& [extension, contentType] : defaults) {
-        xml::Element element = wrapper.root().addChild("Default");
-        element.setAttribute("Extension", extension);
-        element.setAttribute("ContentType", contentType);
+    for (const Declaration& declaration : declarations) {
+        const bool byExtension = declaration.kind == Declaration::Kind::extension;
+        xml::Element element = wrapper.root().addChild(byExtension ? "Default" : "Override");
+        element.setAttribute(byExtension ? "Extension" : "PartName", declaration.name);
+        element.setAttribute("ContentType", declaration.contentType);
     }
     const std::string text = wrapper.serialize({.declareEncoding = false, .pretty = false});
     const std::size_t start = text.find('>', text.find("<" + std::string(typesElement)));
@@ -141,7 +142,7 @@ std::string retypeImages(std::string_view text, const ImageRetyping& retyping) {
     return result;
 }
 
-std::vector<std::string> insertDefaultsPiece(const fs::path& folder, const std::vector<FileType>& defaults) {
+std::vector<std::string> insertDeclarationsPiece(const fs::path& folder, const std::vector<Declaration>& declarations) {
     std::vector<fs::path> pieces = piecesInOrder(folder);
     auto last = std::ranges::find_if(pieces, [](const fs::path& piece) {
         return lowerCase(piece.filename().string()).find(lastPieceSuffix) != std::string::npos;
@@ -152,7 +153,7 @@ std::vector<std::string> insertDefaultsPiece(const fs::path& folder, const std::
     if (std::optional<std::string> first = readFile(pieces.front()))
         if (std::optional<DecodedText> decoded = decodeText(*first)) encoding = decoded->encoding;
 
-    const std::string elements = defaultElements(defaults);
+    const std::string elements = declarationElements(declarations);
     if (elements.empty()) return {};
 
     const unsigned number = pieceNumber(last->filename().string());
@@ -170,9 +171,9 @@ std::vector<std::string> insertDefaultsPiece(const fs::path& folder, const std::
     return {newPiece.filename().string(), renamedLast.filename().string()};
 }
 
-bool appendDefaults(const fs::path& file, const std::vector<FileType>& defaults) {
+bool appendDeclarations(const fs::path& file, const std::vector<Declaration>& declarations) {
     std::optional<xml::Document> document = xml::Document::parseFile(file);
-    const std::string elements = defaultElements(defaults);
+    const std::string elements = declarationElements(declarations);
     if (!document || elements.empty()) return false;
     const std::string rootEnd = "</" + document->root().name();
     bool placed = false;

@@ -28,7 +28,13 @@ std::vector<fs::path> piecesInOrder(const fs::path& folder);
 // The bytes of the whole document: the file itself, or its pieces joined.
 std::optional<std::string> readContentTypes(const fs::path& staged);
 
-using FileType = std::pair<std::string, std::string>;  // extension, content type
+// One element to add to a content-types document: a Default for an
+// extension, or an Override for a part whose name has none.
+struct Declaration {
+    enum class Kind { extension, part } kind = Kind::extension;
+    std::string name;  // "jpg", or the part name "/Documents/1/Other/KNFB/README"
+    std::string contentType;
+};
 
 // What a content-types document declares, as package readers compare them:
 // extensions lower-cased, part names by comparablePartName().
@@ -51,15 +57,15 @@ struct ImageRetyping {
 std::string retypeImages(std::string_view text, const ImageRetyping& retyping);
 
 // Interleaved form: the last piece "[n].last.piece" becomes "[n+1].last.piece"
-// and a new "[n].piece" declares `defaults` with one Default element each, in
-// the encoding of the document (without a byte-order mark). Returns the names
-// of the pieces written, or nothing when there is no last piece.
-std::vector<std::string> insertDefaultsPiece(const fs::path& folder, const std::vector<FileType>& defaults);
+// and a new "[n].piece" holds the elements of `declarations`, in the encoding
+// of the document (without a byte-order mark). Returns the names of the
+// pieces written, or nothing when there is no last piece.
+std::vector<std::string> insertDeclarationsPiece(const fs::path& folder, const std::vector<Declaration>& declarations);
 
-// Single-entry form: puts one Default element per type before the root's end
+// Single-entry form: puts the elements of `declarations` before the root's end
 // tag and saves the file atomically, in its own encoding; its byte-order mark,
 // declaration and everything else stay as they were. False, leaving the file
 // as it was, when it is not well-formed or cannot be written.
-bool appendDefaults(const fs::path& file, const std::vector<FileType>& defaults);
+bool appendDeclarations(const fs::path& file, const std::vector<Declaration>& declarations);
 
 }  // namespace packager::xps

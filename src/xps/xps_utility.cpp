@@ -267,30 +267,32 @@ bool XpsUtility::addPartInfoToContentTypesXml(Run& run, const std::vector<std::s
     if (!document) return true;  // a package without content types: nowhere to declare anything
     xps::Declarations declared = xps::readDeclarations(*document);
 
-    std::vector<xps::FileType> defaults;
+    std::vector<xps::Declaration> declarations;
     auto declare = [&](const std::string& extension, const std::string& contentType) {
-        if (declared.defaultExtensions.insert(xps::lowerCase(extension)).second) defaults.emplace_back(extension, contentType);
+        if (declared.defaultExtensions.insert(xps::lowerCase(extension)).second)
+            declarations.push_back({xps::Declaration::Kind::extension, extension, contentType});
     };
     const bool interleaved = isFolder(contentTypes);
     if (interleaved && !packageParts_.empty())
         for (const auto& [extension, contentType] : registeredFileTypes_) declare(extension, contentType);
     // Package readers refuse a package in which a part has no content type, so
-    // whatever the form of the document, every part written gets one. (A part
-    // without an extension could only be declared by an Override of its own;
-    // the Blio packager stages none.)
+    // whatever the form of the document, every part written gets one: by its
+    // extension, or by its own name when it has none.
     for (const std::string& name : staged) {
-        const std::string extension = xps::lowerExtension(name);
-        if (!extension.empty() && !declared.overriddenParts.contains(xps::comparablePartName("/" + name)))
-            declare(extension, xps::contentTypeForExtension(extension));
+        const std::string partName = "/" + name, extension = xps::lowerExtension(name);
+        if (declared.overriddenParts.contains(xps::comparablePartName(partName))) continue;
+        if (!extension.empty()) declare(extension, xps::contentTypeForExtension(extension));
+        else if (declared.overriddenParts.insert(xps::comparablePartName(partName)).second)
+            declarations.push_back({xps::Declaration::Kind::part, partName, xps::contentTypeForExtension(extension)});
     }
-    if (defaults.empty()) return true;
+    if (declarations.empty()) return true;
 
     if (!interleaved) {
-        if (!xps::appendDefaults(contentTypes, defaults)) return false;
+        if (!xps::appendDeclarations(contentTypes, declarations)) return false;
         run.rewritten.insert(std::string(xps::contentTypesName));
         return true;
     }
-    const std::vector<std::string> pieces = xps::insertDefaultsPiece(contentTypes, defaults);
+    const std::vector<std::string> pieces = xps::insertDeclarationsPiece(contentTypes, declarations);
     for (const std::string& piece : pieces) run.rewritten.insert(entryName(xps::contentTypesName, piece));
     return !pieces.empty();
 }

@@ -57,7 +57,8 @@ TEST_F(InterleavedContentTypesTest, NothingHandedInLeavesThePiecesWhereTheyWere)
 class SingleEntryContentTypesTest : public ScratchTest {};
 
 // A single-entry document gets a Default for each extension the update
-// brings that nothing declares yet, put before its end tag; its encoding,
+// brings that nothing declares yet (an Override for a part without one), put
+// before its end tag; its encoding,
 // byte-order mark, declaration and everything else stay as they were.
 TEST_F(SingleEntryContentTypesTest, AddedPartsAreDeclaredAndTheRestKeptByteForByte) {
     const std::string plain = miniXps({}).at("[Content_Types].xml");
@@ -74,11 +75,13 @@ TEST_F(SingleEntryContentTypesTest, AddedPartsAreDeclaredAndTheRestKeptByteForBy
     const std::map<std::string, std::string> knfbTypes = {{"jpg", "image/jpeg"}, {"xml", "text/xml"}, {"html", "text/html"}};
     const Entries withNotes = {{"Documents/1/Other/KNFB/BackArt.jpg", "jpeg"},
                                {"Documents/1/Other/KNFB/Metadata.xml", "<m/>"},
-                               {"Documents/1/Other/KNFB/Notes.TXT", "notes"}};
+                               {"Documents/1/Other/KNFB/Notes.TXT", "notes"},
+                               {"Documents/1/Other/KNFB/README", "no extension"}};
     const std::tuple<const char*, std::string, Entries, std::map<std::string, std::string>> cases[] = {
         {"mark, standalone, comment", styled, knfb, knfbTypes},
         {"UTF-16", encodeText(replaceAll(plain, "utf-8", "utf-16"), Encoding::utf16le, true), knfb, knfbTypes},
-        {"declared in another case", declared, withNotes, {{"txt", "application/octet-stream"}}},
+        {"declared in another case", declared, withNotes,
+         {{"txt", "application/octet-stream"}, {"/Documents/1/Other/KNFB/README", "application/octet-stream"}}},
         {"nothing new", declared, {{"Documents/1/Other/KNFB/BackArt.jpg", "jpeg"}}, {}},
     };
     for (const auto& [what, document, added, expected] : cases) {
@@ -102,8 +105,9 @@ TEST_F(SingleEntryContentTypesTest, AddedPartsAreDeclaredAndTheRestKeptByteForBy
         auto fragment = xml::Document::parseMemory("<Types>" + inserted + "</Types>");
         ASSERT_TRUE(fragment) << inserted;
         std::map<std::string, std::string> types;
-        for (const xml::Element& element : fragment->root().children("Default"))
-            types[element.attribute("Extension").value_or("")] = element.attribute("ContentType").value_or("");
+        for (const xml::Element& element : fragment->root().children())
+            types[element.attribute("Extension").value_or(element.attribute("PartName").value_or(""))] =
+                element.attribute("ContentType").value_or("");
         EXPECT_EQ(types, expected) << inserted;
         EXPECT_EQ(untypedParts(xps), std::vector<std::string>{});
     }
