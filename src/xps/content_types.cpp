@@ -15,6 +15,8 @@ namespace {
 
 constexpr std::string_view lastPieceSuffix = "last.piece";
 constexpr std::string_view tiffContentType = "image/tiff";
+constexpr std::string_view typesElement = "Types";
+constexpr std::string_view contentTypesNamespace = "http://schemas.openxmlformats.org/package/2006/content-types";
 
 std::string pieceName(unsigned number, bool last) {
     return "[" + std::to_string(number) + "]." + (last ? std::string(lastPieceSuffix) : "piece");
@@ -46,13 +48,32 @@ bool opensElement(std::string_view text, std::size_t at, std::string_view name) 
 bool declaresConvertedImage(std::string_view text, std::size_t at, std::string_view tag, const ImageRetyping& retyping) {
     if (opensElement(text, at, "Override")) {
         std::optional<std::string_view> part = attributeValue(tag, "PartName");
-        return part && retyping.convertedParts.contains(lowerCase(*part));
+        return part && retyping.convertedParts.contains(comparablePartName(*part));
     }
     if (opensElement(text, at, "Default")) {
         std::optional<std::string_view> extension = attributeValue(tag, "Extension");
         return extension && !retyping.tiffExtensions.contains(lowerCase(*extension));
     }
     return false;
+}
+
+// The elements of `declarations`, as markup to go inside the package's own
+// document: the XML layer writes them as the children of a wrapper root, and
+// the fragment between its tags is taken.
+std::string declarationElements(const std::vector<Declaration>& declarations) {
+    xml::Document wrapper = xml::Document::create(typesElement);
+    wrapper.root().addNamespace("", contentTypesNamespace);
+    for (const Declaration& declaration : declarations) {
+        const bool byExtension = declaration.kind == Declaration::Kind::extension;
+        xml::Element element = wrapper.root().addChild(byExtension ? "Default" : "Override");
+        element.setAttribute(byExtension ? "Extension" : "PartName", declaration.name);
+        element.setAttribute("ContentType", declaration.contentType);
+    }
+    const std::string text = wrapper.serialize({.declareEncoding = false, .pretty = false});
+    const std::size_t start = text.find('>', text.find("<" + std::string(typesElement)));
+    const std::size_t end = text.rfind("</");
+    if (start == std::string::npos || end == std::string::npos || end < start) return {};
+    return text.substr(start + 1, end - start - 1);
 }
 
 }  // namespace
@@ -96,7 +117,7 @@ Declarations readDeclarations(std::string_view document) {
         if (element.name() == "Default") {
             if (auto extension = element.attribute("Extension")) declarations.defaultExtensions.insert(lowerCase(*extension));
         } else if (element.name() == "Override") {
-            if (auto part = element.attribute("PartName")) declarations.overriddenParts.insert(lowerCase(*part));
+            if (auto part = element.attribute("PartName")) declarations.overriddenParts.insert(comparablePartName(*part));
         }
     }
     return declarations;
@@ -121,7 +142,7 @@ std::string retypeImages(std::string_view text, const ImageRetyping& retyping) {
     return result;
 }
 
-std::vector<std::string> insertDefaultsPiece(const fs::path& folder, const std::vector<FileType>& defaults) {
+std::vector<std::string> insertDeclarationsPiece(const fs::path& folder, const std::vector<Declaration>& declarations) {
     std::vector<fs::path> pieces = piecesInOrder(folder);
     auto last = std::ranges::find_if(pieces, [](const fs::path& piece) {
         return lowerCase(piece.filename().string()).find(lastPieceSuffix) != std::string::npos;
@@ -132,16 +153,15 @@ std::vector<std::string> insertDefaultsPiece(const fs::path& folder, const std::
     if (std::optional<std::string> first = readFile(pieces.front()))
         if (std::optional<DecodedText> decoded = decodeText(*first)) encoding = decoded->encoding;
 
-    std::string lines;
-    for (const auto& [extension, contentType] : defaults)
-        lines += "<Default Extension=\"" + extension + "\" ContentType=\"" + contentType + "\" />\n";
+    const std::string elements = declarationElements(declarations);
+    if (elements.empty()) return {};
 
     const unsigned number = pieceNumber(last->filename().string());
     const fs::path renamedLast = folder / pieceName(number + 1, true);
     const fs::path newPiece = folder / pieceName(number, false);
     // The new piece takes the last piece's number, so it is written first: a
     // failure part-way then leaves the old pieces as they were.
-    if (!writeFileAtomically(newPiece, encodeText(lines, encoding, false))) return {};
+    if (!writeFileAtomically(newPiece, encodeText(elements, encoding, false))) return {};
     std::error_code error;
     fs::rename(*last, renamedLast, error);
     if (error) {
@@ -151,15 +171,20 @@ std::vector<std::string> insertDefaultsPiece(const fs::path& folder, const std::
     return {newPiece.filename().string(), renamedLast.filename().string()};
 }
 
-bool appendDefaults(const fs::path& file, const std::vector<FileType>& defaults) {
+bool appendDeclarations(const fs::path& file, const std::vector<Declaration>& declarations) {
     std::optional<xml::Document> document = xml::Document::parseFile(file);
-    if (!document) return false;
-    for (const auto& [extension, contentType] : defaults) {
-        xml::Element element = document->root().addChild("Default");
-        element.setAttribute("Extension", extension);
-        element.setAttribute("ContentType", contentType);
-    }
-    return document->save(file, {.declareEncoding = true, .pretty = false});
+    const std::string elements = declarationElements(declarations);
+    if (!document || elements.empty()) return false;
+    const std::string rootEnd = "</" + document->root().name();
+    bool placed = false;
+    const EditOutcome outcome = editText(file, [&](std::string_view text) {
+        std::string edited(text);
+        const std::size_t end = edited.rfind(rootEnd);
+        if (end == std::string::npos) return edited;
+        placed = true;
+        return edited.insert(end, elements);
+    });
+    return placed && outcome == EditOutcome::rewritten;
 }
 
 }  // namespace packager::xps

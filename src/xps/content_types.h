@@ -28,10 +28,16 @@ std::vector<fs::path> piecesInOrder(const fs::path& folder);
 // The bytes of the whole document: the file itself, or its pieces joined.
 std::optional<std::string> readContentTypes(const fs::path& staged);
 
-using FileType = std::pair<std::string, std::string>;  // extension, content type
+// One element to add to a content-types document: a Default for an
+// extension, or an Override for a part whose name has none.
+struct Declaration {
+    enum class Kind { extension, part } kind = Kind::extension;
+    std::string name;  // "jpg", or the part name "/Documents/1/Other/KNFB/README"
+    std::string contentType;
+};
 
-// What a content-types document declares, lower-cased: package readers compare
-// extensions and part names without regard to case.
+// What a content-types document declares, as package readers compare them:
+// extensions lower-cased, part names by comparablePartName().
 struct Declarations {
     std::set<std::string> defaultExtensions;
     std::set<std::string> overriddenParts;
@@ -41,7 +47,7 @@ Declarations readDeclarations(std::string_view document);
 // How converted TIFF images are to be declared.
 struct ImageRetyping {
     std::string contentType;                // "image/jpeg" or "image/png"
-    std::set<std::string> convertedParts;   // new part names, lower-cased ("/resources/a.jpg")
+    std::set<std::string> convertedParts;   // new part names, by comparablePartName() ("/resources/a.jpg")
     std::set<std::string> tiffExtensions;   // lower-cased extensions of TIFF parts left as they were
 };
 
@@ -51,13 +57,15 @@ struct ImageRetyping {
 std::string retypeImages(std::string_view text, const ImageRetyping& retyping);
 
 // Interleaved form: the last piece "[n].last.piece" becomes "[n+1].last.piece"
-// and a new "[n].piece" declares `defaults`, one Default element a line, in
-// the encoding of the document (without a byte-order mark). Returns the names
-// of the pieces written, or nothing when there is no last piece.
-std::vector<std::string> insertDefaultsPiece(const fs::path& folder, const std::vector<FileType>& defaults);
+// and a new "[n].piece" holds the elements of `declarations`, in the encoding
+// of the document (without a byte-order mark). Returns the names of the
+// pieces written, or nothing when there is no last piece.
+std::vector<std::string> insertDeclarationsPiece(const fs::path& folder, const std::vector<Declaration>& declarations);
 
-// Single-entry form: appends one Default element per type and saves the file
-// atomically. False, leaving the file as it was, when it is not well-formed.
-bool appendDefaults(const fs::path& file, const std::vector<FileType>& defaults);
+// Single-entry form: puts the elements of `declarations` before the root's end
+// tag and saves the file atomically, in its own encoding; its byte-order mark,
+// declaration and everything else stay as they were. False, leaving the file
+// as it was, when it is not well-formed or cannot be written.
+bool appendDeclarations(const fs::path& file, const std::vector<Declaration>& declarations);
 
 }  // namespace packager::xps

@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+#include "xps/part_names.h"
+
 namespace packager::xps {
 
 namespace {
@@ -33,12 +35,23 @@ constexpr std::array<FileType, 18> fileTypes{{
     {"mpeg", "video/mpeg"},
 }};
 
+constexpr const char* relationshipsExtension = "rels";
+constexpr const char* relationshipsContentType = "application/vnd.openxmlformats-package.relationships+xml";
+constexpr const char* arbitraryBytesContentType = "application/octet-stream";
+
 }  // namespace
 
 std::map<std::string, std::string> defaultFileTypes() {
     std::map<std::string, std::string> types;
     for (const FileType& type : fileTypes) types.emplace(type.extension, type.contentType);
     return types;
+}
+
+std::string contentTypeForExtension(std::string_view extension) {
+    const std::string lower = lowerCase(extension);
+    for (const FileType& type : fileTypes)
+        if (lower == type.extension) return type.contentType;
+    return lower == relationshipsExtension ? relationshipsContentType : arbitraryBytesContentType;
 }
 
 }  // namespace packager::xps

@@ -1,6 +1,7 @@
 #include "xps/part_names.h"
 
 #include <cctype>
+#include <string>
 
 namespace packager::xps {
 
@@ -9,6 +10,25 @@ std::string lowerCase(std::string_view text) {
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return lower;
 }
+
+std::string percentDecoded(std::string_view text) {
+    std::string decoded;
+    decoded.reserve(text.size());
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const bool escape = text[at] == '%' && at + 2 < text.size() &&
+                            std::isxdigit(static_cast<unsigned char>(text[at + 1])) &&
+                            std::isxdigit(static_cast<unsigned char>(text[at + 2]));
+        if (!escape) {
+            decoded += text[at];
+            continue;
+        }
+        decoded += static_cast<char>(std::stoi(std::string(text.substr(at + 1, 2)), nullptr, 16));
+        at += 2;
+    }
+    return decoded;
+}
+
+std::string comparablePartName(std::string_view partName) { return lowerCase(percentDecoded(partName)); }
 
 std::string lowerExtension(std::string_view entryName) {
     const std::size_t dot = entryName.rfind('.');

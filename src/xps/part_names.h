@@ -9,6 +9,13 @@ namespace packager::xps {
 // case, so those comparisons go through this.
 std::string lowerCase(std::string_view text);
 
+// Part names in markup and in the archive may be percent-encoded ("a%20b.tif"
+// for "a b.tif"); this decodes every well-formed escape and keeps the rest.
+std::string percentDecoded(std::string_view text);
+
+// A part name as package readers compare it: escapes decoded, lower-cased.
+std::string comparablePartName(std::string_view partName);
+
 // The lower-cased extension of an entry name, without its dot ("" for none).
 std::string lowerExtension(std::string_view entryName);
 

@@ -38,32 +38,66 @@ bool isPlainName(std::string_view name) {
     });
 }
 
-// Part names in markup may be percent-encoded ("a%20b.tif" for "a b.tif").
-std::string percentDecoded(std::string_view text) {
-    std::string decoded;
-    decoded.reserve(text.size());
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        const bool escape = text[at] == '%' && at + 2 < text.size() &&
-                            std::isxdigit(static_cast<unsigned char>(text[at + 1])) &&
-                            std::isxdigit(static_cast<unsigned char>(text[at + 2]));
-        if (!escape) {
-            decoded += text[at];
-            continue;
+// One character of a part name as package readers compare it: a percent
+// escape stands for the character it encodes, and letters match in any case.
+struct NameCharacter {
+    char lower;
+    std::size_t width;  // in the text: 1, or 3 for an escape
+};
+
+NameCharacter nameCharacterAt(std::string_view text, std::size_t at) {
+    const std::string decoded = percentDecoded(text.substr(at, 3));
+    const bool escape = text[at] == '%' && decoded.size() == 1;
+    return {lowerCase(decoded.substr(0, 1))[0], escape ? std::size_t{3} : std::size_t{1}};
+}
+
+// How an old name is renamed: only what follows the part it shares with its
+// new name (usually the extension) is replaced, so a reference keeps its own
+// spelling of the rest ("/resources/Logo%20A.TIF" becomes ".../Logo%20A.jpg").
+struct Renaming {
+    std::string comparableOld;   // escapes decoded, lower-cased
+    std::size_t sharedDecoded;   // characters of comparableOld kept from the reference
+    std::string_view newEnding;  // replaces the rest
+};
+
+Renaming renamingOf(const std::string& oldName, const std::string& newName) {
+    std::size_t shared = 0;
+    while (shared < oldName.size() && shared < newName.size() && oldName[shared] == newName[shared]) ++shared;
+    // Never keep half of an escape.
+    for (std::size_t back = 1; back <= 2 && back <= shared; ++back) {
+        if (oldName[shared - back] == '%') {
+            shared -= back;
+            break;
         }
-        decoded += static_cast<char>(std::stoi(std::string(text.substr(at + 1, 2)), nullptr, 16));
-        at += 2;
     }
-    return decoded;
+    return {comparablePartName(oldName), percentDecoded(std::string_view(oldName).substr(0, shared)).size(),
+            std::string_view(newName).substr(shared)};
+}
+
+// Where the reference to `renaming`'s old name that starts at `at` ends, and
+// where its shared part ends; nullopt when the text names something else.
+std::optional<std::pair<std::size_t, std::size_t>> spelledAt(std::string_view text, std::size_t at, const Renaming& renaming) {
+    std::size_t cursor = at, sharedEnd = at;
+    for (std::size_t index = 0; index < renaming.comparableOld.size(); ++index) {
+        if (index == renaming.sharedDecoded) sharedEnd = cursor;
+        if (cursor >= text.size()) return std::nullopt;
+        const NameCharacter character = nameCharacterAt(text, cursor);
+        if (character.lower != renaming.comparableOld[index]) return std::nullopt;
+        cursor += character.width;
+    }
+    if (renaming.sharedDecoded == renaming.comparableOld.size()) sharedEnd = cursor;
+    if (cursor < text.size() && !endsReference(text[cursor])) return std::nullopt;
+    return std::pair{cursor, sharedEnd};
 }
 
 bool boundsName(char c) { return c == '/' || c == '\\' || endsReference(c); }
 
 // Whole names, in any case: "a.tif" is not mentioned by "/Resources/ba.tif".
 std::set<std::string> namesMentioned(std::string_view text, const std::set<std::string>& candidates) {
-    const std::string lower = lowerCase(percentDecoded(text));
+    const std::string lower = comparablePartName(text);
     std::set<std::string> mentioned;
     for (const std::string& name : candidates) {
-        const std::string lowerName = lowerCase(name);
+        const std::string lowerName = comparablePartName(name);
         for (std::size_t at = lower.find(lowerName); at != std::string::npos; at = lower.find(lowerName, at + 1)) {
             const std::size_t end = at + lowerName.size();
             if ((at == 0 || boundsName(lower[at - 1])) && (end == lower.size() || boundsName(lower[end]))) {
@@ -99,24 +133,28 @@ std::set<std::string> mentionsLeftByRenaming(const std::optional<std::string>& p
 }
 
 std::string renameReferences(std::string_view text, const std::map<std::string, std::string>& renamed) {
-    std::vector<const std::pair<const std::string, std::string>*> longestFirst;
-    for (const auto& entry : renamed) longestFirst.push_back(&entry);
-    std::ranges::stable_sort(longestFirst, [](auto* a, auto* b) { return a->first.size() > b->first.size(); });
+    std::vector<Renaming> longestFirst;
+    for (const auto& [oldName, newName] : renamed) longestFirst.push_back(renamingOf(oldName, newName));
+    std::ranges::stable_sort(longestFirst, [](const Renaming& a, const Renaming& b) {
+        return a.comparableOld.size() > b.comparableOld.size();
+    });
 
-    const std::string prefix = std::string(resourcesFolder) + "/";
+    // Package readers find "/resources/a.tif" for the part "/Resources/a.tif".
+    const std::string prefix = lowerCase(resourcesFolder) + "/";
+    const std::string lower = lowerCase(text);
     std::string result;
     result.reserve(text.size());
     std::size_t done = 0;
-    for (std::size_t at = text.find(prefix); at != std::string_view::npos; at = text.find(prefix, at)) {
+    for (std::size_t at = lower.find(prefix); at != std::string::npos; at = lower.find(prefix, at)) {
         const std::size_t nameStart = at + prefix.size();
         at = nameStart;
         if (!startsAtRoot(text, nameStart - prefix.size())) continue;
-        for (const auto* entry : longestFirst) {
-            const std::size_t nameEnd = nameStart + entry->first.size();
-            if (text.substr(nameStart, entry->first.size()) != entry->first) continue;
-            if (nameEnd < text.size() && !endsReference(text[nameEnd])) continue;
-            result.append(text.substr(done, nameStart - done));
-            result.append(entry->second);
+        for (const Renaming& renaming : longestFirst) {
+            const auto spelled = spelledAt(text, nameStart, renaming);
+            if (!spelled) continue;
+            const auto [nameEnd, sharedEnd] = *spelled;
+            result.append(text.substr(done, sharedEnd - done));
+            result.append(renaming.newEnding);
             done = at = nameEnd;
             break;
         }

@@ -123,7 +123,8 @@ bool XpsUtility::compressXps() {
         convertResources(run, tiffs);
         if (!renameImageReferences(run)) return false;
         deleteExistingZipEntries(run);
-        if (!addPartInfoToContentTypesXml(run) || !addLatestFilesToZip(run)) return false;
+        const std::vector<std::string> staged = stagedEntryNames();
+        if (!addPartInfoToContentTypesXml(run, staged) || !addLatestFilesToZip(run, staged)) return false;
         return run.archive.commit();
     } catch (...) {
         return false;  // out of memory: the archive object discards every change
@@ -224,7 +225,7 @@ bool XpsUtility::renameImageReferences(Run& run) {
 
     xps::ImageRetyping retyping{someImageHasAlpha_ ? "image/png" : "image/jpeg", {}, {}};
     for (const auto& [oldName, newName] : imagesConverted_)
-        retyping.convertedParts.insert(xps::lowerCase("/" + entryName(xps::resourcesFolder, newName)));
+        retyping.convertedParts.insert(xps::comparablePartName("/" + entryName(xps::resourcesFolder, newName)));
     for (const std::string& name : zipEntries_)
         if (isTiffName(name) && std::ranges::find(run.replacedTiffs, name) == run.replacedTiffs.end())
             retyping.tiffExtensions.insert(xps::lowerExtension(name));
@@ -246,41 +247,59 @@ void XpsUtility::deleteExistingZipEntries(Run& run) {
     run.archive.remove(patterns);
 }
 
+// The entries written from the staging tree: every file below Resources and
+// Documents, and the files handed in. A file staged under a name that is not
+// UTF-8 is left out: the package could not hold its name.
+std::vector<std::string> XpsUtility::stagedEntryNames() const {
+    std::vector<std::string> names;
+    for (std::string_view folder : {xps::resourcesFolder, documentsFolder})
+        for (const fs::path& relative : walkFolder(stagingDir() / folder))
+            if (!isFolder(stagingDir() / folder / relative) && isValidUtf8(relative.string()))
+                names.push_back(entryName(folder, relative));
+    for (const auto& [source, name] : packageParts_) names.push_back(name);
+    return names;
+}
+
 // False when declarations were due but could not be written.
-bool XpsUtility::addPartInfoToContentTypesXml(Run& run) {
+bool XpsUtility::addPartInfoToContentTypesXml(Run& run, const std::vector<std::string>& staged) {
     const fs::path contentTypes = stagingDir() / xps::contentTypesName;
     std::optional<std::string> document = xps::readContentTypes(contentTypes);
     if (!document) return true;  // a package without content types: nowhere to declare anything
     xps::Declarations declared = xps::readDeclarations(*document);
 
-    std::vector<xps::FileType> defaults;
+    std::vector<xps::Declaration> declarations;
     auto declare = [&](const std::string& extension, const std::string& contentType) {
-        if (declared.defaultExtensions.insert(xps::lowerCase(extension)).second) defaults.emplace_back(extension, contentType);
+        if (declared.defaultExtensions.insert(xps::lowerCase(extension)).second)
+            declarations.push_back({xps::Declaration::Kind::extension, extension, contentType});
     };
-    // Converted images without an Override of their own need a Default.
-    const bool undeclaredImage = std::ranges::any_of(imagesConverted_, [&](const auto& renamed) {
-        return !declared.overriddenParts.contains(xps::lowerCase("/" + entryName(xps::resourcesFolder, renamed.second)));
-    });
-    if (undeclaredImage) declare(someImageHasAlpha_ ? "png" : "jpg", someImageHasAlpha_ ? "image/png" : "image/jpeg");
-
     const bool interleaved = isFolder(contentTypes);
     if (interleaved && !packageParts_.empty())
         for (const auto& [extension, contentType] : registeredFileTypes_) declare(extension, contentType);
-    if (defaults.empty()) return true;
+    // Package readers refuse a package in which a part has no content type, so
+    // whatever the form of the document, every part written gets one: by its
+    // extension, or by its own name when it has none.
+    for (const std::string& name : staged) {
+        const std::string partName = "/" + name, extension = xps::lowerExtension(name);
+        if (declared.overriddenParts.contains(xps::comparablePartName(partName))) continue;
+        if (!extension.empty()) declare(extension, xps::contentTypeForExtension(extension));
+        else if (declared.overriddenParts.insert(xps::comparablePartName(partName)).second)
+            declarations.push_back({xps::Declaration::Kind::part, partName, xps::contentTypeForExtension(extension)});
+    }
+    if (declarations.empty()) return true;
 
     if (!interleaved) {
-        if (!xps::appendDefaults(contentTypes, defaults)) return false;
+        if (!xps::appendDeclarations(contentTypes, declarations)) return false;
         run.rewritten.insert(std::string(xps::contentTypesName));
         return true;
     }
-    const std::vector<std::string> pieces = xps::insertDefaultsPiece(contentTypes, defaults);
+    const std::vector<std::string> pieces = xps::insertDeclarationsPiece(contentTypes, declarations);
     for (const std::string& piece : pieces) run.rewritten.insert(entryName(xps::contentTypesName, piece));
     return !pieces.empty();
 }
 
 // False when a staged file cannot be added: the package would lack it, or a
 // part removed for it would be lost.
-bool XpsUtility::addLatestFilesToZip(Run& run) {
+bool XpsUtility::addLatestFilesToZip(Run& run, const std::vector<std::string>& staged) {
     std::set<std::string> added;
     auto add = [&](const std::string& name) {
         if (added.contains(name)) return true;
@@ -304,14 +323,7 @@ bool XpsUtility::addLatestFilesToZip(Run& run) {
         }
     }
 
-    // A file staged under a name that is not UTF-8 is left out: the package
-    // could not hold its name.
-    for (std::string_view folder : {xps::resourcesFolder, documentsFolder})
-        for (const fs::path& relative : walkFolder(stagingDir() / folder))
-            if (!isFolder(stagingDir() / folder / relative) && isValidUtf8(relative.string()) &&
-                !add(entryName(folder, relative)))
-                return false;
-    for (const auto& [source, name] : packageParts_)
+    for (const std::string& name : staged)
         if (!add(name)) return false;
     // Pieces were all added above: one renamed by the new declarations is
     // gone from the staging folder under its old name.

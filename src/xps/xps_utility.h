@@ -12,7 +12,8 @@ namespace fs = std::filesystem;
 // Updates one XPS package in place: its TIFF images are recompressed (to JPEG,
 // or to PNG when any of them has alpha) with every reference renamed, the
 // files handed in are added under their entry names, and the registered
-// extensions are declared in an interleaved [Content_Types].xml.
+// extensions are declared in an interleaved [Content_Types].xml. Whatever its
+// form, the content types then give every part the update writes a type.
 //
 // Files are staged below <user temp folder>/BlioTemp/xpsTemp, which mirrors
 // the archive's entry names; the caller owns that workspace. The archive on
@@ -64,8 +65,9 @@ private:
     void convertResources(Run& run, const std::vector<fs::path>& tiffs);
     bool renameImageReferences(Run& run);
     void deleteExistingZipEntries(Run& run);
-    bool addPartInfoToContentTypesXml(Run& run);
-    bool addLatestFilesToZip(Run& run);
+    std::vector<std::string> stagedEntryNames() const;
+    bool addPartInfoToContentTypesXml(Run& run, const std::vector<std::string>& staged);
+    bool addLatestFilesToZip(Run& run, const std::vector<std::string>& staged);
 
     fs::path xpsFile_;
     float compressionLevel_ = 0;

@@ -2,6 +2,7 @@
 
 #include "common/xml/xml.h"
 #include "xps/content_types.h"
+#include "xps/text_encoding.h"
 #include "xps_fixture.h"
 
 namespace packager::xps {
@@ -36,8 +37,7 @@ TEST_F(InterleavedContentTypesTest, NewPieceDeclaresEachRegisteredTypeOnceBefore
 
     const Entries before = readEntries(original), after = readEntries(xps);
     EXPECT_EQ(after.at("[Content_Types].xml/[15].piece"),
-              "<Default Extension=\"png\" ContentType=\"image/png\" />\n"
-              "<Default Extension=\"xml\" ContentType=\"text/xml\" />\n");
+              "<Default Extension=\"png\" ContentType=\"image/png\"/><Default Extension=\"xml\" ContentType=\"text/xml\"/>");
     EXPECT_EQ(after.at("[Content_Types].xml/[16].last.piece"), before.at("[Content_Types].xml/[15].last.piece"));
     for (int i = 0; i < 15; ++i) {
         const std::string name = "[Content_Types].xml/[" + std::to_string(i) + "].piece";
@@ -52,6 +52,65 @@ TEST_F(InterleavedContentTypesTest, NothingHandedInLeavesThePiecesWhereTheyWere)
     ASSERT_TRUE(compress(xps, {}, {"png", "xml"}, scratch));
     EXPECT_EQ(entryOrder(xps), entryOrder(original));
     EXPECT_EQ(readEntries(xps), readEntries(original));
+}
+
+class SingleEntryContentTypesTest : public ScratchTest {};
+
+// A single-entry document gets a Default for each extension the update
+// brings that nothing declares yet (an Override for a part without one), put
+// before its end tag; its encoding,
+// byte-order mark, declaration and everything else stay as they were.
+TEST_F(SingleEntryContentTypesTest, AddedPartsAreDeclaredAndTheRestKeptByteForByte) {
+    const std::string plain = miniXps({}).at("[Content_Types].xml");
+    const std::string declaration = "<?xml version=\"1.0\" encoding=\"utf-8\"?>";
+    const std::string styled = "\xEF\xBB\xBF" +
+                               replaceAll(replaceAll(plain, declaration, "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\"?>\r\n"),
+                                          "</Types>", "<!-- kept -->\r\n</Types>\r\n");
+    const std::string declared = replaceAll(plain, "</Types>",
+                                            "<Default Extension=\"JPG\" ContentType=\"image/jpeg\"/>"
+                                            "<Override PartName=\"/documents/1/other/knfb/METADATA.xml\" ContentType=\"text/xml\"/></Types>");
+    const Entries knfb = {{"Documents/1/Other/KNFB/BackArt.jpg", "jpeg"},
+                          {"Documents/1/Other/KNFB/Metadata.xml", "<m/>"},
+                          {"Documents/1/Other/KNFB/EnhancedContent/a/Viewer.HTML", "<html/>"}};
+    const std::map<std::string, std::string> knfbTypes = {{"jpg", "image/jpeg"}, {"xml", "text/xml"}, {"html", "text/html"}};
+    const Entries withNotes = {{"Documents/1/Other/KNFB/BackArt.jpg", "jpeg"},
+                               {"Documents/1/Other/KNFB/Metadata.xml", "<m/>"},
+                               {"Documents/1/Other/KNFB/Notes.TXT", "notes"},
+                               {"Documents/1/Other/KNFB/README", "no extension"}};
+    const std::tuple<const char*, std::string, Entries, std::map<std::string, std::string>> cases[] = {
+        {"mark, standalone, comment", styled, knfb, knfbTypes},
+        {"UTF-16", encodeText(replaceAll(plain, "utf-8", "utf-16"), Encoding::utf16le, true), knfb, knfbTypes},
+        {"declared in another case", declared, withNotes,
+         {{"txt", "application/octet-stream"}, {"/Documents/1/Other/KNFB/README", "application/octet-stream"}}},
+        {"nothing new", declared, {{"Documents/1/Other/KNFB/BackArt.jpg", "jpeg"}}, {}},
+    };
+    for (const auto& [what, document, added, expected] : cases) {
+        SCOPED_TRACE(what);
+        Entries entries = miniXps({});
+        entries["[Content_Types].xml"] = document;
+        const fs::path xps = scratch / "single.xps";
+        writeDeflated(xps, entries, scratch);
+        ASSERT_TRUE(compress(xps, added, {"png", "xml"}, scratch));
+        fs::remove_all(tmp / "BlioTemp");
+
+        const std::string after = readEntries(xps).at("[Content_Types].xml");
+        const std::optional<DecodedText> before = decodeText(document), now = decodeText(after);
+        ASSERT_TRUE(before && now);
+        EXPECT_EQ(now->encoding, before->encoding);
+        EXPECT_EQ(now->byteOrderMark, before->byteOrderMark);
+        const std::size_t end = before->text.rfind("</Types>");
+        ASSERT_TRUE(now->text.starts_with(before->text.substr(0, end)) && now->text.ends_with(before->text.substr(end)))
+            << now->text;
+        const std::string inserted = now->text.substr(end, now->text.size() - before->text.size());
+        auto fragment = xml::Document::parseMemory("<Types>" + inserted + "</Types>");
+        ASSERT_TRUE(fragment) << inserted;
+        std::map<std::string, std::string> types;
+        for (const xml::Element& element : fragment->root().children())
+            types[element.attribute("Extension").value_or(element.attribute("PartName").value_or(""))] =
+                element.attribute("ContentType").value_or("");
+        EXPECT_EQ(types, expected) << inserted;
+        EXPECT_EQ(untypedParts(xps), std::vector<std::string>{});
+    }
 }
 
 TEST(ContentTypes, ConvertedImagesAreRetypedAndKeptTiffsAreNot) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/archive/archive.h"
+#include "package_contents.h"
 #include "scratch.h"
 #include "xps/xps_utility.h"
 
@@ -112,17 +113,19 @@ inline std::string tiffOf(const std::string& image, bool keepAlpha, const fs::pa
 }
 
 // Replaces the image `from` of a package by a TIFF of the same picture at
-// `to`, renaming its references in UTF-8 and UTF-16LE parts, and declares it
-// with `declaration` added to the content types.
+// `to`, renaming its references in UTF-8 and UTF-16LE parts to `spelled` (`to`
+// when empty), and declares it with `declaration` added to the content types.
 inline void makeTiffVariant(const fs::path& original, const fs::path& variant, const std::string& from,
-                            const std::string& to, bool keepAlpha, const std::string& declaration) {
+                            const std::string& to, bool keepAlpha, const std::string& declaration,
+                            std::string spelled = "") {
+    if (spelled.empty()) spelled = to;
     Entries entries = readEntries(original);
     ASSERT_TRUE(entries.contains(from)) << from;
     entries[to] = tiffOf(entries[from], keepAlpha, variant.parent_path());
     entries.erase(from);
     for (auto& [name, bytes] : entries) {
         if (name == to) continue;
-        bytes = replaceAll(replaceAll(bytes, from, to), utf16le(from), utf16le(to));
+        bytes = replaceAll(replaceAll(bytes, from, spelled), utf16le(from), utf16le(spelled));
         if (name == "[Content_Types].xml") bytes = replaceAll(bytes, "</Types>", declaration + "</Types>");
     }
     writeDeflated(variant, entries, variant.parent_path());

@@ -4,8 +4,11 @@
 #include "common/image/image_reader.h"
 #include "common/image/vips_runtime.h"
 
+#include <cmath>
 #include <memory>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <utility>
 
 namespace packager::image {
@@ -94,16 +97,66 @@ Image flattenOntoWhite(const Image& image) {
         [&](VipsImage** out) { return vips_flatten(image.get(), out, "background", background.get(), nullptr); });
 }
 
+constexpr double millimetresPerInch = 25.4;
+
+// Without a stated resolution, XPS readers take an image to be 96 dpi. Saying
+// so in the file keeps libvips from writing its own default, 1 pixel per mm
+// (25.4 dpi), which readers that honour it would draw four times too large.
+Image withResolution(Image image) {
+    if (vips_image_get_typeof(image.get(), VIPS_META_RESOLUTION_UNIT) != 0) return image;
+    constexpr double assumedPixelsPerMm = 96 / millimetresPerInch;
+    return produce([&](VipsImage** out) {
+        return vips_copy(image.get(), out, "xres", assumedPixelsPerMm, "yres", assumedPixelsPerMm, nullptr);
+    });
+}
+
 Image prepare(Image image, Format format) {
     image = toGreyOrRgb(std::move(image), format == Format::png);
     if (image && format == Format::jpeg && hasAlphaBand(image.get())) image = flattenOntoWhite(image);
+    if (image) image = withResolution(std::move(image));
     if (!image) return image;
     int bands = vips_image_get_bands(image.get());
     bool fits = format == Format::jpeg ? (bands == 1 || bands == 3) : (bands >= 1 && bands <= 4);
     return fits ? std::move(image) : Image();
 }
 
-bool save(const Image& image, const fs::path& to, Format format, int quality) {
+// The JFIF header stating `image`'s resolution in dots per inch; nothing when
+// it does not fit the header's 16 bits.
+std::string jfifDensityHeader(const Image& image) {
+    const long xDpi = std::lround(vips_image_get_xres(image.get()) * millimetresPerInch);
+    const long yDpi = std::lround(vips_image_get_yres(image.get()) * millimetresPerInch);
+    constexpr long largest = 0xFFFF;
+    if (xDpi < 1 || yDpi < 1 || xDpi > largest || yDpi > largest) return {};
+    // APP0, length 16, "JFIF", version 1.01, units 1 (dots per inch), densities, no thumbnail.
+    std::string header("\xFF\xE0\x00\x10JFIF\x00\x01\x01\x01", 12);
+    for (long density : {xDpi, yDpi}) header += {static_cast<char>(density >> 8), static_cast<char>(density & 0xFF)};
+    return header + std::string(2, '\0');
+}
+
+// libvips states a JPEG's resolution only in Exif. Readers that look for it in
+// a JFIF header alone assume 96 dpi without one and draw the image at the
+// wrong size, so the header goes right after the start-of-image marker, where
+// JFIF requires it. The encoded image is held in memory once, not copied.
+bool saveJpeg(const Image& image, const fs::path& to, int quality) {
+    void* buffer = nullptr;
+    std::size_t length = 0;
+    if (vips_jpegsave_buffer(image.get(), &buffer, &length, "Q", quality, nullptr) != 0) {
+        takeVipsError();
+        return false;
+    }
+    std::unique_ptr<void, void (*)(void*)> owned(buffer, g_free);
+    const std::string_view jpeg(static_cast<const char*>(buffer), length);
+    constexpr std::string_view startOfImage = "\xFF\xD8", jfifMarker = "\xFF\xE0";
+    const bool needsHeader = jpeg.starts_with(startOfImage) && !jpeg.substr(startOfImage.size()).starts_with(jfifMarker);
+    const std::size_t split = needsHeader ? startOfImage.size() : 0;
+    const std::string header = needsHeader ? jfifDensityHeader(image) : "";
+    std::optional<StagedFile> staged = StagedFile::create(to);
+    return staged && staged->write(jpeg.substr(0, split)) && staged->write(header) && staged->write(jpeg.substr(split)) &&
+           staged->commit();
+}
+
+// Streamed to the file: a PNG may be large. libvips writes the resolution as pHYs.
+bool savePng(const Image& image, const fs::path& to) {
     std::optional<StagedFile> staged = StagedFile::create(to);
     if (!staged) return false;
     Target target = Target::adopt(vips_target_new_to_descriptor(staged->descriptor()));
@@ -111,9 +164,7 @@ bool save(const Image& image, const fs::path& to, Format format, int quality) {
         takeVipsError();
         return false;
     }
-    int status = format == Format::jpeg
-                     ? vips_jpegsave_target(image.get(), target.get(), "Q", quality, nullptr)
-                     : vips_pngsave_target(image.get(), target.get(), nullptr);
+    int status = vips_pngsave_target(image.get(), target.get(), nullptr);
     target = Target();  // closes libvips' duplicate of the descriptor
     if (status != 0) {
         takeVipsError();
@@ -125,7 +176,8 @@ bool save(const Image& image, const fs::path& to, Format format, int quality) {
 bool convert(const fs::path& from, const fs::path& to, Format format, int quality) {
     Image image = openFirstPage(from);
     if (image) image = prepare(std::move(image), format);
-    return image && save(image, to, format, quality);
+    if (!image) return false;
+    return format == Format::jpeg ? saveJpeg(image, to, quality) : savePng(image, to);
 }
 
 }  // namespace

@@ -14,10 +14,11 @@ namespace fs = std::filesystem;
 // turned into sRGB through its profile (or a generic CMYK profile), other
 // colour spaces into sRGB, 16 bits into 8, and alpha is flattened onto white.
 // The ICC profile is kept whenever it still describes the pixels (the sRGB
-// profile replaces a CMYK one); resolution and XMP/IPTC are kept.
+// profile replaces a CMYK one); XMP/IPTC are kept, and so is the resolution,
+// in Exif and as the JFIF density.
 bool writeJpeg(const fs::path& from, const fs::path& to, int quality);
 
-// PNG keeping alpha, 16 bits, the ICC profile and resolution. CMYK and other
+// PNG keeping alpha, 16 bits, the ICC profile and resolution (pHYs). CMYK and other
 // colour spaces PNG cannot hold are turned into sRGB as for JPEG.
 bool writePng(const fs::path& from, const fs::path& to);
 

@@ -153,6 +153,49 @@ TEST_F(ImageTest, ConversionsKeepProfileResolutionAndWhatEachFormatCanHold) {
     }
 }
 
+// The density a JPEG's JFIF header states in dots per inch, read from its
+// bytes ({units, x, y}); units 0 and no density without the header.
+std::tuple<int, int, int> jfifDensity(const std::string& jpeg) {
+    auto byte = [&](std::size_t at) { return static_cast<unsigned char>(jpeg[at]); };
+    if (jpeg.size() < 18 || jpeg.compare(2, 2, "\xFF\xE0") != 0 || jpeg.compare(6, 5, std::string("JFIF\0", 5)) != 0) return {0, 0, 0};
+    return {byte(13), byte(14) << 8 | byte(15), byte(16) << 8 | byte(17)};
+}
+
+// A PNG's pHYs chunk: {unit, x, y} in pixels per metre (unit 1), zeros without one.
+std::tuple<int, long, long> pngDensity(const std::string& png) {
+    const std::size_t chunk = png.find("pHYs");
+    if (chunk == std::string::npos || chunk + 13 > png.size()) return {0, 0, 0};
+    auto word = [&](std::size_t at) {
+        long value = 0;
+        for (std::size_t i = 0; i < 4; ++i) value = value << 8 | static_cast<unsigned char>(png[at + i]);
+        return value;
+    };
+    return {static_cast<unsigned char>(png[chunk + 12]), word(chunk + 4), word(chunk + 8)};
+}
+
+// Readers that find no JFIF density assume 96 dpi and draw the page's image
+// at the wrong size, so the TIFF's resolution must reach both formats.
+TEST_F(ImageTest, ConversionsStateTheResolutionWhereReadersLookForIt) {
+    const fs::path plain = make("plain.tif", {{.level = 90}});
+    const std::tuple<const char*, double, std::tuple<int, int, int>, std::tuple<int, long, long>> cases[] = {
+        // xres in pixels per mm (0: no resolution tags), JFIF {units, x, y}, pHYs {unit, x, y}
+        {"72dpi.tif", 72 / 25.4, {1, 72, 72}, {1, 2835, 2835}},
+        {"300dpi.tif", 300 / 25.4, {1, 300, 300}, {1, 11811, 11811}},
+        {"plain.tif", 0, {1, 96, 96}, {1, 3780, 3780}},  // what XPS readers assume without one
+    };
+    for (const auto& [name, xres, jfif, phys] : cases) {
+        const std::string resolution = " --xres " + std::to_string(xres) + " --yres " + std::to_string(xres);
+        if (xres > 0) {
+            ASSERT_EQ(runCommand("vips tiffsave " + shellQuote(plain) + " " + shellQuote(scratch / name) + resolution), 0);
+        }
+        ASSERT_TRUE(Images::convertTiffToJpeg(scratch / name, scratch / "out.jpg", 0.7f)) << name;
+        ASSERT_TRUE(Images::convertTiffToPng(scratch / name, scratch / "out.png")) << name;
+        EXPECT_EQ(jfifDensity(readText(scratch / "out.jpg")), jfif) << name;
+        EXPECT_EQ(pngDensity(readText(scratch / "out.png")), phys) << name;
+        EXPECT_GT(vips("vips avg", scratch / "out.jpg").size(), 0u) << name;  // still a JPEG libjpeg decodes
+    }
+}
+
 TEST_F(ImageTest, UndecodableSourcesFailWithoutTouchingTheDestination) {
     std::string scan = tiff({{.level = 50, .width = 64, .height = 64}});
     writeText(scratch / "truncated.tif", scan.substr(0, scan.size() / 2));
