@@ -42,8 +42,17 @@ const expected = {
     // not read interleaved pieces, so such originals are skipped).
     poi: { opens: true },
     // Each page of the updated XPS renders like the original's, within JPEG loss.
-    xpstopng: { minPsnr: 30 },
-    mutool: { minPsnr: 30 },
+    // Where a renderer misdraws the original itself, the other renderer (which
+    // must pass) is the referee; each such package is named with the reason.
+    xpstopng: {
+        minPsnr: 30,
+        misdrawnOriginals: {
+            "corpus/aspose-sample1-1p-tiff-alpha-jpg-icc.xps":
+                "libgxps leaves out the original's TIFF with alpha (Resources/R08SY_NN.tif); from the PNG it draws "
+                + "the pattern mutool draws for the original",
+        },
+    },
+    mutool: { minPsnr: 30, misdrawnOriginals: {} },
     // eslint-plugin-compat for IE 9, with ES5 syntax: no problem at all.
     eslint: { problems: 0 },
 };
@@ -249,8 +258,9 @@ function judgeRender(row, made, folder, renderer) {
     const summary = worst.page ? `lowest PSNR ${worst.value.toFixed(1)} dB on page ${worst.page} of ${before.pages.length}`
         : `identical (${before.pages.length} page${before.pages.length === 1 ? "" : "s"})`;
     const warned = newWarnings.length ? `; new messages: ${[...new Set(newWarnings)].join(" | ")}` : "";
-    const pass = worst.value >= expected[renderer].minPsnr && newWarnings.length === 0;
-    report(row, renderer, pass ? "PASS" : "FAIL", summary + warned);
+    const misdrawn = expected[renderer].misdrawnOriginals[row.name];
+    const pass = (worst.value >= expected[renderer].minPsnr || misdrawn !== undefined) && newWarnings.length === 0;
+    report(row, renderer, pass ? "PASS" : "FAIL", summary + warned + (misdrawn ? ` (original misdrawn: ${misdrawn})` : ""));
 }
 
 // One JVM for every XPS, each given as [row, made]: the reader is compiled from
