@@ -122,8 +122,7 @@ bool save(const Image& image, const fs::path& to, Format format, int quality) {
     return staged->commit();
 }
 
-bool convert(const fs::path& from, const fs::path& to, Format format, int quality) {
-    Image image = openFirstPage(from);
+bool convert(Image image, const fs::path& to, Format format, int quality) {
     if (image) image = prepare(std::move(image), format);
     return image && save(image, to, format, quality);
 }
@@ -131,9 +130,17 @@ bool convert(const fs::path& from, const fs::path& to, Format format, int qualit
 }  // namespace
 
 bool writeJpeg(const fs::path& from, const fs::path& to, int quality) {
-    return convert(from, to, Format::jpeg, quality);
+    return convert(openFirstPage(from), to, Format::jpeg, quality);
 }
 
-bool writePng(const fs::path& from, const fs::path& to) { return convert(from, to, Format::png, 0); }
+bool writeJpeg(std::span<const std::byte> from, const fs::path& to, int quality) {
+    return convert(openFirstPage(from), to, Format::jpeg, quality);
+}
+
+bool writePng(const fs::path& from, const fs::path& to) { return convert(openFirstPage(from), to, Format::png, 0); }
+
+bool writePng(std::span<const std::byte> from, const fs::path& to) {
+    return convert(openFirstPage(from), to, Format::png, 0);
+}
 
 }  // namespace packager::image
