@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(g++ cmake ninja-build pkg-config libxml2-dev libzip-dev libvips-dev libvips-tools
+packages=(g++ cmake ninja-build pkg-config libxml2-dev libzip-dev libdeflate-dev libvips-dev libvips-tools
           libgtest-dev libbenchmark-dev epubcheck default-jre-headless mupdf-tools zip unzip
           chromium groff-base clang libclang-rt-14-dev parallel
           default-jdk-headless libapache-poi-java libgxps-utils imagemagick)

@@ -1,18 +1,71 @@
 #include "xps/tiff_conversion.h"
 
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <span>
+
+#include "common/archive/archive.h"
+#include "common/file/file_utility.h"
 #include "common/image/image_utility.h"
 #include "xps/parallel.h"
+#include "xps/part_names.h"
 
 namespace packager::xps {
 
-void convertTiffs(std::vector<TiffConversion>& conversions, bool toPng, float level) {
+namespace {
+
+using Images = EpubPackagerImageUtility;
+
+// The encoded bytes of one TIFF entry, in memory or, when too large for
+// that, in a staged file that goes away with the object.
+class TiffBytes {
+public:
+    TiffBytes(const archive::Archive& archive, const std::string& entry, const fs::path& staging) {
+        if (std::optional<std::string> inflated = archive.read(entry)) bytes = std::move(*inflated);
+        else if (!archive.extract({literalPattern(entry)}, staging).empty()) file = staging / entry;
+        else readable = false;
+    }
+    TiffBytes(const TiffBytes&) = delete;
+    TiffBytes& operator=(const TiffBytes&) = delete;
+    ~TiffBytes() {
+        if (!file.empty()) EpubPackagerFileUtility::remove(file);
+    }
+
+    explicit operator bool() const { return readable; }
+    bool hasAlpha() const { return file.empty() ? Images::hasAlpha(encoded()) : Images::hasAlpha(file); }
+    bool convert(const fs::path& to, bool toPng, float level) const {
+        if (toPng) return file.empty() ? Images::convertTiffToPng(encoded(), to) : Images::convertTiffToPng(file, to);
+        return file.empty() ? Images::convertTiffToJpeg(encoded(), to, level) : Images::convertTiffToJpeg(file, to, level);
+    }
+
+private:
+    std::span<const std::byte> encoded() const { return std::as_bytes(std::span(bytes)); }
+
+    std::string bytes;
+    fs::path file;
+    bool readable = true;
+};
+
+}  // namespace
+
+bool convertTiffs(const TiffSource& source, std::vector<TiffConversion>& conversions, bool toPng, float level) {
+    std::atomic<bool> alphaSeen{false};
     forEachInParallel(conversions.size(), [&]() -> IndexWork {
-        return [&](std::size_t index) {
+        // Shared only so that the worker can be a std::function, which must be copyable.
+        auto archive = std::make_shared<std::optional<archive::Archive>>(archive::Archive::open(source.archive));
+        return [&, archive](std::size_t index) {
+            if (!*archive) return;
             TiffConversion& conversion = conversions[index];
-            conversion.converted = toPng ? EpubPackagerImageUtility::convertTiffToPng(conversion.from, conversion.to)
-                                         : EpubPackagerImageUtility::convertTiffToJpeg(conversion.from, conversion.to, level);
+            // One TIFF at a time per thread: memory stays flat with the number of pages.
+            const TiffBytes tiff(**archive, conversion.entry, source.staging);
+            if (!tiff) return;
+            if (!toPng && tiff.hasAlpha()) alphaSeen = true;
+            if (conversion.to.empty() || (!toPng && alphaSeen)) return;
+            conversion.converted = tiff.convert(conversion.to, toPng, level);
         };
     });
+    return alphaSeen;
 }
 
 }  // namespace packager::xps

@@ -7,11 +7,9 @@
 #include "common/archive/archive.h"
 #include "common/file/file_io.h"
 #include "common/file/file_utility.h"
-#include "common/image/image_utility.h"
 #include "common/platform/platform.h"
 #include "xps/content_types.h"
 #include "xps/default_file_types.h"
-#include "xps/parallel_extraction.h"
 #include "xps/part_names.h"
 #include "xps/reference_renaming.h"
 #include "xps/text_encoding.h"
@@ -75,7 +73,7 @@ struct XpsUtility::Run {
     archive::Archive archive;
     std::set<std::string> extracted;         // entries staged with the archive's bytes
     std::set<std::string> rewritten;         // staged entries whose bytes changed, or new ones
-    std::vector<std::string> tiffs;          // Resources TIFFs staged
+    std::vector<std::string> tiffs;          // Resources TIFFs, left in the archive until converted
     std::vector<std::string> referencing;    // staged parts that may name them, content types included
     bool referencingComplete = true;         // false when such a part could not be staged
     std::vector<std::string> replacedTiffs;  // entry names of the TIFFs that were converted
@@ -118,9 +116,7 @@ bool XpsUtility::compressXps() {
         Run run(std::move(*archive));
         getZipEntries(run);
         if (!extractResources(run)) return false;
-        const std::vector<fs::path> tiffs = convertibleTiffs(run);
-        checkIfAnyImageHasAlpha(tiffs);
-        convertResources(run, tiffs);
+        convertResources(run, convertibleTiffs(run));
         if (!renameImageReferences(run)) return false;
         deleteExistingZipEntries(run);
         const std::vector<std::string> staged = stagedEntryNames();
@@ -133,10 +129,11 @@ bool XpsUtility::compressXps() {
 
 void XpsUtility::getZipEntries(Run& run) { zipEntries_ = run.archive.entryNames(); }
 
-// Only what can change is unpacked: the content types, the TIFF images and,
-// when there are TIFFs, the parts that may name them. False when the content
-// types cannot be unpacked whole (a damaged or encrypted piece, a bomb, a full
-// disk): rewriting the pieces that could be would lose the others.
+// Only what can change is unpacked: the content types and, when there are
+// TIFF images, the parts that may name them; the TIFFs are read straight from
+// the archive when converted. False when the content types cannot be unpacked
+// whole (a damaged or encrypted piece, a bomb, a full disk): rewriting the
+// pieces that could be would lose the others.
 bool XpsUtility::extractResources(Run& run) {
     EpubPackagerFileUtility::createDirectoryAtPath(stagingDir());
     std::set<std::string> handedIn;  // staged already, to replace the archive's part
@@ -152,21 +149,20 @@ bool XpsUtility::extractResources(Run& run) {
     run.referencing = run.archive.extract(literalPatterns(contentTypes), stagingDir());
     if (run.referencing.size() != contentTypes.size()) return false;
 
-    run.tiffs = xps::extractInParallel(xpsFile_, tiffs, stagingDir());
+    run.tiffs = tiffs;
     if (!run.tiffs.empty()) {
         std::vector<std::string> parts = run.archive.extract(literalPatterns(referencing), stagingDir());
         run.referencingComplete = parts.size() == referencing.size();
         run.referencing.insert(run.referencing.end(), parts.begin(), parts.end());
     }
     run.extracted.insert(run.referencing.begin(), run.referencing.end());
-    run.extracted.insert(run.tiffs.begin(), run.tiffs.end());
     return true;
 }
 
 // A TIFF is converted only when every part that names it will name its
 // successor: none when some part that may name them could not be unpacked,
 // and none that a part names in a way the renaming cannot rewrite.
-std::vector<fs::path> XpsUtility::convertibleTiffs(const Run& run) const {
+std::vector<std::string> XpsUtility::convertibleTiffs(const Run& run) const {
     if (!run.referencingComplete) return {};
     std::set<std::string> names;
     for (const std::string& tiff : run.tiffs) names.insert(fs::path(tiff).filename().string());
@@ -175,38 +171,47 @@ std::vector<fs::path> XpsUtility::convertibleTiffs(const Run& run) const {
         for (const std::string& mentioned : xps::mentionsLeftByRenaming(readFile(stagingDir() / part), names))
             names.erase(mentioned);
     }
-    std::vector<fs::path> files;
-    const fs::path resources = stagingDir() / xps::resourcesFolder;
-    for (const std::string& name : names)
-        if (EpubPackagerImageUtility::isTiffFile(resources / name)) files.push_back(resources / name);
-    return files;
+    std::vector<std::string> entries;
+    for (const std::string& name : names) entries.push_back(entryName(xps::resourcesFolder, name));
+    return entries;
 }
 
-void XpsUtility::checkIfAnyImageHasAlpha(const std::vector<fs::path>& tiffs) {
-    someImageHasAlpha_ = std::ranges::any_of(tiffs, [](const fs::path& file) { return EpubPackagerImageUtility::hasAlpha(file); });
-}
-
-void XpsUtility::convertResources(Run& run, const std::vector<fs::path>& tiffs) {
+// Every TIFF becomes a JPEG, or a PNG when any of them has alpha. Most books
+// have none, so the JPEGs are written while looking for it, each TIFF read and
+// decoded once; only when some TIFF has alpha are they discarded for PNGs.
+void XpsUtility::convertResources(Run& run, const std::vector<std::string>& tiffs) {
+    if (tiffs.empty()) return;
     const fs::path resources = stagingDir() / xps::resourcesFolder;
     // A converted image must not replace another one of its new name.
     std::set<std::string> taken;
     for (const std::string& name : zipEntries_)
         if (isResourceImage(name)) taken.insert(xps::lowerCase(fs::path(name).filename().string()));
     for (const fs::path& file : listFolder(resources)) taken.insert(xps::lowerCase(file.filename().string()));
+    auto plan = [&](std::string_view extension) {
+        std::set<std::string> names = taken;
+        std::vector<xps::TiffConversion> conversions;
+        for (const std::string& tiff : tiffs) {
+            const std::string newName = fs::path(tiff).stem().string() + std::string(extension);
+            conversions.push_back({tiff, names.insert(xps::lowerCase(newName)).second ? resources / newName : fs::path()});
+        }
+        return conversions;
+    };
 
-    std::vector<xps::TiffConversion> conversions;
-    for (const fs::path& file : tiffs) {
-        const std::string newName = file.stem().string() + (someImageHasAlpha_ ? ".png" : ".jpg");
-        if (taken.insert(xps::lowerCase(newName)).second) conversions.push_back({file, resources / newName});
+    EpubPackagerFileUtility::createDirectoryAtPath(resources);  // the TIFFs were not unpacked there
+    const xps::TiffSource source{xpsFile_, stagingDir()};
+    std::vector<xps::TiffConversion> conversions = plan(".jpg");
+    someImageHasAlpha_ = xps::convertTiffs(source, conversions, false, compressionLevel_);
+    if (someImageHasAlpha_) {
+        for (const xps::TiffConversion& conversion : conversions)
+            if (conversion.converted) EpubPackagerFileUtility::remove(conversion.to);
+        conversions = plan(".png");
+        xps::convertTiffs(source, conversions, true, compressionLevel_);
     }
-    xps::convertTiffs(conversions, someImageHasAlpha_, compressionLevel_);
 
     for (const xps::TiffConversion& conversion : conversions) {
         if (!conversion.converted) continue;
-        EpubPackagerFileUtility::remove(conversion.from);
-        const std::string oldName = conversion.from.filename().string();
-        imagesConverted_[oldName] = conversion.to.filename().string();
-        run.replacedTiffs.push_back(entryName(xps::resourcesFolder, oldName));
+        imagesConverted_[fs::path(conversion.entry).filename().string()] = conversion.to.filename().string();
+        run.replacedTiffs.push_back(conversion.entry);
     }
 }
 

@@ -60,9 +60,8 @@ private:
     XpsUtility() = default;
     void getZipEntries(Run& run);
     bool extractResources(Run& run);
-    std::vector<fs::path> convertibleTiffs(const Run& run) const;
-    void checkIfAnyImageHasAlpha(const std::vector<fs::path>& tiffs);
-    void convertResources(Run& run, const std::vector<fs::path>& tiffs);
+    std::vector<std::string> convertibleTiffs(const Run& run) const;
+    void convertResources(Run& run, const std::vector<std::string>& tiffs);
     bool renameImageReferences(Run& run);
     void deleteExistingZipEntries(Run& run);
     std::vector<std::string> stagedEntryNames() const;

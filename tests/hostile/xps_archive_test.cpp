@@ -93,6 +93,7 @@ TEST_F(XpsArchiveTest, DamagedOrHostileXpsGivesTheOriginalOrTheWholeUpdate) {
         {"content-type piece flagged encrypted", {}, [&](std::string& zip) { flagEncrypted(zip, lastPiece); }, 6, false},
         {"content-type piece over 1000:1", [&](Entries& entries) { entries[lastPiece] += std::string(64 << 20, ' '); }, {}, 6, false},
         {"page with a bad CRC", {}, [&](std::string& zip) { corruptEntry(zip, page); }, 0, false},
+        {"image with a bad CRC", {}, [&](std::string& zip) { corruptEntry(zip, "Resources/page1.tif"); }, 0, false},
         {"page declared Latin-1",
          [&](Entries& entries) { entries[page] = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><!-- R\xE9sum\xE9 -->" + entries[page]; },
          {}, 0, false},

@@ -44,13 +44,7 @@ std::optional<std::string> Archive::read(std::string_view name) const {
     if (!handle) return std::nullopt;
     zip_int64_t index = zip_name_locate(handle.get(), std::string(name).c_str(), 0);
     if (index < 0) return std::nullopt;
-    std::string bytes;
-    bool complete = detail::streamEntry(handle.get(), static_cast<zip_uint64_t>(index), [&](std::span<const char> chunk) {
-        bytes.append(chunk.data(), chunk.size());
-        return true;
-    });
-    if (!complete) return std::nullopt;
-    return bytes;
+    return detail::readEntry(handle.get(), static_cast<zip_uint64_t>(index));
 }
 
 void Archive::remove(const std::vector<std::string>& patterns) {

@@ -62,7 +62,8 @@ public:
 
     // The bytes of one entry as it is on disk: an entry added or replaced
     // since open() cannot be read before commit(). Fails for entries that
-    // extract() would skip as too large and for corrupt data.
+    // extract() would skip as too large, for corrupt data, and for entries
+    // over 128 MiB, which only extract() takes, so that memory stays bounded.
     std::optional<std::string> read(std::string_view name) const;
 
     // Extracts every file entry matching one of `patterns` below `folder`
@@ -71,7 +72,7 @@ public:
     // refuses; entries that decompress to more than 1 GiB or 1000 times their
     // compressed size, or past their declared size; entries whose path inside
     // `folder` runs through a symbolic link or a file. Each file is written
-    // in chunks to a ".extract-<pid>-<n>" file beside it and renamed into
+    // to a ".extract-<pid>-<n>" file beside it and renamed into
     // place, so a link already at the destination is replaced, never
     // written through, and a failed entry leaves nothing behind.
     std::vector<std::string> extract(const std::vector<std::string>& patterns, const fs::path& folder) const;

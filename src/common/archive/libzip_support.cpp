@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <string>
 #include <vector>
 
 namespace packager::archive::detail {
@@ -32,13 +33,22 @@ bool isReadableRegularFile(const char* file) {
     return regular;
 }
 
-}  // namespace
+// Plain deflate, unencrypted, with its CRC known and small enough to hold.
+bool inflatesWhole(const zip_stat_t& stat) {
+    constexpr zip_uint64_t needed = ZIP_STAT_COMP_METHOD | ZIP_STAT_ENCRYPTION_METHOD | ZIP_STAT_CRC;
+    return (stat.valid & needed) == needed && stat.comp_method == ZIP_CM_DEFLATE &&
+           stat.encryption_method == ZIP_EM_NONE && stat.size <= maxWholeEntrySize;
+}
 
-bool streamEntry(zip_t* archive, zip_uint64_t index, const std::function<bool(std::span<const char>)>& sink) {
+std::optional<zip_stat_t> plausibleEntry(zip_t* archive, zip_uint64_t index) {
     zip_stat_t stat;
     zip_stat_init(&stat);
-    if (zip_stat_index(archive, index, 0, &stat) != 0 || !hasPlausibleSize(stat)) return false;
+    if (zip_stat_index(archive, index, 0, &stat) != 0 || !hasPlausibleSize(stat)) return std::nullopt;
+    return stat;
+}
 
+bool streamChunks(zip_t* archive, zip_uint64_t index, const zip_stat_t& stat,
+                  const std::function<bool(std::span<const char>)>& sink) {
     EntryHandle entry(zip_fopen_index(archive, index, 0));
     if (!entry) return false;
     std::vector<char> buffer(chunkSize);
@@ -54,6 +64,30 @@ bool streamEntry(zip_t* archive, zip_uint64_t index, const std::function<bool(st
         if (!sink(std::span<const char>(buffer.data(), static_cast<std::size_t>(count)))) return false;
     }
     return total == stat.size;
+}
+
+}  // namespace
+
+bool streamEntry(zip_t* archive, zip_uint64_t index, const std::function<bool(std::span<const char>)>& sink) {
+    std::optional<zip_stat_t> stat = plausibleEntry(archive, index);
+    if (!stat) return false;
+    if (!inflatesWhole(*stat)) return streamChunks(archive, index, *stat, sink);
+    std::optional<std::string> bytes = inflateWhole(archive, index, *stat);
+    return bytes && sink(*bytes);
+}
+
+std::optional<std::string> readEntry(zip_t* archive, zip_uint64_t index) {
+    std::optional<zip_stat_t> stat = plausibleEntry(archive, index);
+    if (!stat || stat->size > maxWholeEntrySize) return std::nullopt;
+    if (inflatesWhole(*stat)) return inflateWhole(archive, index, *stat);
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(stat->size));
+    bool complete = streamChunks(archive, index, *stat, [&](std::span<const char> chunk) {
+        bytes.append(chunk.data(), chunk.size());
+        return true;
+    });
+    if (!complete) return std::nullopt;
+    return bytes;
 }
 
 bool addStoredFile(zip_t* archive, const char* name, const char* file, zip_flags_t flags) {

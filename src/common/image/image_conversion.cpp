@@ -173,8 +173,7 @@ bool savePng(const Image& image, const fs::path& to) {
     return staged->commit();
 }
 
-bool convert(const fs::path& from, const fs::path& to, Format format, int quality) {
-    Image image = openFirstPage(from);
+bool convert(Image image, const fs::path& to, Format format, int quality) {
     if (image) image = prepare(std::move(image), format);
     if (!image) return false;
     return format == Format::jpeg ? saveJpeg(image, to, quality) : savePng(image, to);
@@ -183,9 +182,17 @@ bool convert(const fs::path& from, const fs::path& to, Format format, int qualit
 }  // namespace
 
 bool writeJpeg(const fs::path& from, const fs::path& to, int quality) {
-    return convert(from, to, Format::jpeg, quality);
+    return convert(openFirstPage(from), to, Format::jpeg, quality);
 }
 
-bool writePng(const fs::path& from, const fs::path& to) { return convert(from, to, Format::png, 0); }
+bool writeJpeg(std::span<const std::byte> from, const fs::path& to, int quality) {
+    return convert(openFirstPage(from), to, Format::jpeg, quality);
+}
+
+bool writePng(const fs::path& from, const fs::path& to) { return convert(openFirstPage(from), to, Format::png, 0); }
+
+bool writePng(std::span<const std::byte> from, const fs::path& to) {
+    return convert(openFirstPage(from), to, Format::png, 0);
+}
 
 }  // namespace packager::image

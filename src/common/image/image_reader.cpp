@@ -60,11 +60,7 @@ Source openSource(const std::filesystem::path& file) {
     return source;
 }
 
-}  // namespace
-
-Image openFirstPage(const std::filesystem::path& file) {
-    if (!vipsReady()) return {};
-    Source source = openSource(file);
+Image firstPageOf(const Source& source) {
     if (!source) {
         takeVipsError();
         return {};
@@ -83,6 +79,18 @@ Image openFirstPage(const std::filesystem::path& file) {
     }
     takeVipsError();
     return {};
+}
+
+}  // namespace
+
+Image openFirstPage(const std::filesystem::path& file) {
+    if (!vipsReady()) return {};
+    return firstPageOf(openSource(file));
+}
+
+Image openFirstPage(std::span<const std::byte> encoded) {
+    if (!vipsReady()) return {};
+    return firstPageOf(Source::adopt(vips_source_new_from_memory(encoded.data(), encoded.size())));
 }
 
 bool hasAlphaBand(VipsImage* image) {

@@ -4,7 +4,9 @@
 
 #include <vips/vips.h>
 
+#include <cstddef>
 #include <filesystem>
+#include <span>
 
 namespace packager::image {
 
@@ -20,6 +22,10 @@ using Image = VipsRef<VipsImage>;
 // pixel is decoded, for an image over 200 megapixels or 400 MB decoded: such
 // a file is treated as one that cannot be decoded.
 Image openFirstPage(const std::filesystem::path& file);
+
+// The same from the encoded bytes in memory, which must outlive the image:
+// libvips reads them in place, without a copy.
+Image openFirstPage(std::span<const std::byte> encoded);
 
 // Grey + alpha, RGB + alpha or CMYK + alpha: a second, fourth (unless CMYK) or
 // fifth band. Unlike vips_image_hasalpha() this also counts 16-bit grey.

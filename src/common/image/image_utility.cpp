@@ -63,6 +63,11 @@ bool EpubPackagerImageUtility::hasAlpha(const fs::path& file) {
     return picture && image::hasAlphaBand(picture.get());
 }
 
+bool EpubPackagerImageUtility::hasAlpha(std::span<const std::byte> encoded) {
+    image::Image picture = image::openFirstPage(encoded);
+    return picture && image::hasAlphaBand(picture.get());
+}
+
 double EpubPackagerImageUtility::getImageWidth(const fs::path& file) {
     image::Image picture = image::openFirstPage(file);
     if (!picture) return 0.0;
@@ -76,7 +81,15 @@ bool EpubPackagerImageUtility::convertTiffToJpeg(const fs::path& from, const fs:
     return image::writeJpeg(from, to, qualityFor(level));
 }
 
+bool EpubPackagerImageUtility::convertTiffToJpeg(std::span<const std::byte> from, const fs::path& to, float level) {
+    return image::writeJpeg(from, to, qualityFor(level));
+}
+
 bool EpubPackagerImageUtility::convertTiffToPng(const fs::path& from, const fs::path& to) {
+    return image::writePng(from, to);
+}
+
+bool EpubPackagerImageUtility::convertTiffToPng(std::span<const std::byte> from, const fs::path& to) {
     return image::writePng(from, to);
 }
 

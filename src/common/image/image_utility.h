@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <span>
 
 namespace packager {
 
@@ -16,7 +18,9 @@ public:
     static bool isImageFile(const fs::path& file);  // bmp, gif, png, jpeg; not tiff
     static bool isTiffFile(const fs::path& file);
 
-    // The questions and conversions below decode by content, not name, and
+    // The questions and conversions below decode by content, not name, from a
+    // file or from the encoded bytes in memory (read in place, so a TIFF
+    // already inflated is not written out to be read back), and
     // read TIFF, PNG, JPEG and GIF only (BMP and anything else answer false or
     // 0). Only the first page of a multi-page file is ever looked at. An image
     // over 200 megapixels or 400 MB decoded answers as an undecodable one,
@@ -24,6 +28,7 @@ public:
 
     // True for grey + alpha, RGB + alpha and CMYK + alpha.
     static bool hasAlpha(const fs::path& file);
+    static bool hasAlpha(std::span<const std::byte> encoded);
     // Width in pixels divided by the bytes of one unpadded row, that is
     // 1 / (bands * bytes per sample) of the decoded first page: 1/3 for 8-bit
     // RGB, 1/4 for RGBA, 1/6 for 16-bit RGB. 0 when the file cannot be decoded.
@@ -39,9 +44,11 @@ public:
     // profile is kept while it still describes the pixels, as are resolution
     // and XMP/IPTC metadata.
     static bool convertTiffToJpeg(const fs::path& from, const fs::path& to, float level);
+    static bool convertTiffToJpeg(std::span<const std::byte> from, const fs::path& to, float level);
     // Keeps alpha, 16-bit samples, the ICC profile and resolution; CMYK and
     // other colour spaces PNG cannot hold become sRGB.
     static bool convertTiffToPng(const fs::path& from, const fs::path& to);
+    static bool convertTiffToPng(std::span<const std::byte> from, const fs::path& to);
 };
 
 }  // namespace packager

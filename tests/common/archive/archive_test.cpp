@@ -144,6 +144,29 @@ TEST_F(ArchiveTest, RefusesToInflateBombs) {
     EXPECT_TRUE(contents(scratch / "liar").empty());
 }
 
+// Deflated entries are inflated whole, stored ones streamed: both must give
+// the same bytes, and both must refuse data whose CRC does not match.
+TEST_F(ArchiveTest, StoredAndDeflatedEntriesGiveTheSameBytesOrNone) {
+    std::string lines;
+    for (int i = 0; i < 50'000; ++i) lines += std::to_string(i) + "\n";
+    writeText(scratch / "lines", lines);
+    ASSERT_EQ(runCommand("cd " + shellQuote(scratch) + " && zip -q -0 stored.zip lines && zip -q -9 deflated.zip lines"), 0);
+    for (const char* zip : {"stored.zip", "deflated.zip"}) {
+        SCOPED_TRACE(zip);
+        EXPECT_EQ(Archive::open(scratch / zip)->read("lines"), lines);
+        EXPECT_EQ(Archive::open(scratch / zip)->extract({"*"}, scratch / "out"), Names{"lines"});
+        EXPECT_EQ(readText(scratch / "out" / "lines"), lines);
+        fs::remove_all(scratch / "out");
+
+        std::string bytes = readText(scratch / zip);  // the CRC, in both headers
+        for (auto [signature, offset] : {std::pair{"PK\3\4", 14}, std::pair{"PK\1\2", 16}}) bytes[bytes.find(signature) + offset] ^= 1;
+        writeText(scratch / zip, bytes);
+        EXPECT_FALSE(Archive::open(scratch / zip)->read("lines"));
+        EXPECT_TRUE(Archive::open(scratch / zip)->extract({"*"}, scratch / "out").empty());
+        EXPECT_TRUE(contents(scratch / "out").empty());
+    }
+}
+
 TEST_F(ArchiveTest, UpdateDeletesReplacesAndAppends) {
     fs::path copy = corpusCopy();
     ::chmod(copy.c_str(), 0640);
