@@ -8,6 +8,7 @@
 #include "common/archive/archive.h"
 #include "common/file/file_utility.h"
 #include "common/image/image_utility.h"
+#include "xps/memory_budget.h"
 #include "xps/parallel.h"
 #include "xps/part_names.h"
 
@@ -21,7 +22,8 @@ using Images = EpubPackagerImageUtility;
 // that, in a staged file that goes away with the object.
 class TiffBytes {
 public:
-    TiffBytes(const archive::Archive& archive, const std::string& entry, const fs::path& staging) {
+    TiffBytes(const archive::Archive& archive, const std::string& entry, const fs::path& staging, MemoryBudget& budget)
+        : held(budget, archive.declaredSize(entry).value_or(0)) {
         if (std::optional<std::string> inflated = archive.read(entry)) bytes = std::move(*inflated);
         else if (!archive.extract({literalPattern(entry)}, staging).empty()) file = staging / entry;
         else readable = false;
@@ -42,15 +44,21 @@ public:
 private:
     std::span<const std::byte> encoded() const { return std::as_bytes(std::span(bytes)); }
 
+    MemoryBudget::Reservation held;  // taken before the bytes are read
     std::string bytes;
     fs::path file;
     bool readable = true;
 };
 
+// The TIFFs held in memory at once, whatever the number of threads: a scanned
+// page is about 25 MB, and the update as a whole keeps within 400 MB.
+constexpr std::uint64_t kTiffMemory = std::uint64_t{256} << 20;
+
 }  // namespace
 
 bool convertTiffs(const TiffSource& source, std::vector<TiffConversion>& conversions, bool toPng, float level) {
     std::atomic<bool> alphaSeen{false};
+    MemoryBudget budget(kTiffMemory);
     forEachInParallel(conversions.size(), [&]() -> IndexWork {
         // Shared only so that the worker can be a std::function, which must be copyable.
         auto archive = std::make_shared<std::optional<archive::Archive>>(archive::Archive::open(source.archive));
@@ -58,7 +66,7 @@ bool convertTiffs(const TiffSource& source, std::vector<TiffConversion>& convers
             if (!*archive) return;
             TiffConversion& conversion = conversions[index];
             // One TIFF at a time per thread: memory stays flat with the number of pages.
-            const TiffBytes tiff(**archive, conversion.entry, source.staging);
+            const TiffBytes tiff(**archive, conversion.entry, source.staging, budget);
             if (!tiff) return;
             if (!toPng && tiff.hasAlpha()) alphaSeen = true;
             if (conversion.to.empty() || (!toPng && alphaSeen)) return;

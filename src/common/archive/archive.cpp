@@ -40,6 +40,15 @@ std::vector<std::string> Archive::entryNames() const {
     return names;
 }
 
+std::optional<std::uint64_t> Archive::declaredSize(std::string_view name) const {
+    if (!handle) return std::nullopt;
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (zip_stat(handle.get(), std::string(name).c_str(), 0, &stat) != 0 || (stat.valid & ZIP_STAT_SIZE) == 0)
+        return std::nullopt;
+    return stat.size;
+}
+
 std::optional<std::string> Archive::read(std::string_view name) const {
     if (!handle) return std::nullopt;
     zip_int64_t index = zip_name_locate(handle.get(), std::string(name).c_str(), 0);

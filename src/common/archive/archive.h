@@ -60,6 +60,10 @@ public:
     // reflecting remove() and addFile() calls not yet committed.
     std::vector<std::string> entryNames() const;
 
+    // The uncompressed size an entry declares; nothing when there is no such
+    // entry or it declares none.
+    std::optional<std::uint64_t> declaredSize(std::string_view name) const;
+
     // The bytes of one entry as it is on disk: an entry added or replaced
     // since open() cannot be read before commit(). Fails for entries that
     // extract() would skip as too large, for corrupt data, and for entries
