@@ -33,11 +33,18 @@ bool isReadableRegularFile(const char* file) {
     return regular;
 }
 
-// Plain deflate, unencrypted, with its CRC known and small enough to hold.
+// The most a deflate stream can take for `size` bytes: stored blocks of at
+// most 65535 bytes, each with a 5-byte header.
+zip_uint64_t largestDeflateStream(zip_uint64_t size) { return size + 5 * (size / 65535 + 1); }
+
+// Plain deflate, unencrypted, with its CRC known and small enough to hold. The
+// compressed size is what gets allocated before reading, so a directory that
+// claims more than deflate could ever produce is not believed.
 bool inflatesWhole(const zip_stat_t& stat) {
     constexpr zip_uint64_t needed = ZIP_STAT_COMP_METHOD | ZIP_STAT_ENCRYPTION_METHOD | ZIP_STAT_CRC;
     return (stat.valid & needed) == needed && stat.comp_method == ZIP_CM_DEFLATE &&
-           stat.encryption_method == ZIP_EM_NONE && stat.size <= maxWholeEntrySize;
+           stat.encryption_method == ZIP_EM_NONE && stat.size <= maxWholeEntrySize &&
+           stat.comp_size <= largestDeflateStream(stat.size);
 }
 
 std::optional<zip_stat_t> plausibleEntry(zip_t* archive, zip_uint64_t index) {
