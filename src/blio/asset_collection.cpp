@@ -38,9 +38,12 @@ private:
     static constexpr std::string_view kHtmlTemplate = "OverlayAssets/Html/HtmlViewer.html";
 
     const std::string& keyFor(const std::string& path);
-    // Files::copy and makeViewerPage, noting a failure that is the
-    // workspace's: a source that cannot be copied is only left out.
+    // Files::copy, or linkOrCopyFile to a new file name, and makeViewerPage,
+    // noting a failure that is the workspace's: a source that cannot be copied
+    // is only left out.
     bool copy(const fs::path& from, const fs::path& to);
+    bool place(const fs::path& from, const fs::path& file);
+    bool noteFailure(const fs::path& from);
     void viewerPage(const fs::path& templateFile, const fs::path& page, std::string_view placeholder,
                     std::string_view replacement);
     void video(const Asset& asset, const std::string& key);
@@ -69,8 +72,15 @@ const std::string& Collector::keyFor(const std::string& path) {
     return entry->second;
 }
 
-bool Collector::copy(const fs::path& from, const fs::path& to) {
-    if (Files::copy(from, to)) return true;
+bool Collector::copy(const fs::path& from, const fs::path& to) { return Files::copy(from, to) || noteFailure(from); }
+
+// Asset files are only read once in the workspace, so a second link to the
+// export's file spares copying its bytes (hundreds of megabytes of video).
+bool Collector::place(const fs::path& from, const fs::path& file) {
+    return (Files::createDirectoryAtPath(file.parent_path()) && linkOrCopyFile(from, file)) || noteFailure(from);
+}
+
+bool Collector::noteFailure(const fs::path& from) {
     std::error_code error;
     const bool copyable = (fs::is_regular_file(from, error) || isPlainFolder(from)) && ::access(from.c_str(), R_OK) == 0;
     if (copyable) everythingWritten = false;
@@ -103,7 +113,7 @@ void Collector::video(const Asset& asset, const std::string& key) {
     if (isFolder(asset.path.front())) return;  // a folder is no video
     const std::string folder = "VideoAssets/" + key;
     const std::string videoPath = folder + "/" + key + "." + extensionOf(asset.path.front());
-    if (!exists(content / videoPath)) copy(asset.path.front(), content / videoPath);
+    if (!exists(content / videoPath)) place(asset.path.front(), content / videoPath);
     // A description would send the reader to a file the package lacks.
     if (!exists(content / videoPath)) return;
 
@@ -131,7 +141,7 @@ void Collector::slideshowFolder(const Asset& asset, const fs::path& folder, cons
         // Fresh names keep odd characters of the export's file names out of
         // the page and the archive.
         for (const fs::path& image : images)
-            copy(image, imageFolder / (Files::randomFileName() + "." + extensionOf(image)));
+            place(image, imageFolder / (Files::randomFileName() + "." + extensionOf(image)));
         std::string fragments;
         for (const fs::path& copied : listFolder(imageFolder))
             fragments += slideshowImageFragment(key, copied.filename().string());
@@ -152,7 +162,7 @@ void Collector::slideshowFile(const Asset& asset, const fs::path& file, const st
     std::string fragments;
     if (EpubPackagerImageUtility::isImageFile(file)) {
         const std::string name = key + "." + extensionOf(file);
-        if (copy(file, content / "OverlayAssets/Slideshow" / key / name)) fragments = slideshowImageFragment(key, name);
+        if (place(file, content / "OverlayAssets/Slideshow" / key / name)) fragments = slideshowImageFragment(key, name);
     }
     viewerPage(slideshowTemplate, content / page, kImageNamesPlaceholder, fragments);
 }

@@ -101,6 +101,30 @@ bool walkInto(const fs::path& root, const fs::path& relative, bool strict, std::
     return true;
 }
 
+// A regular file opened for reading (a link to one is followed); anything
+// else is refused without blocking, as in readFile.
+class RegularFile {
+public:
+    explicit RegularFile(const fs::path& file) : fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
+        if (fd.get() >= 0 && (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))) info.st_mode = 0;
+    }
+    bool isOpen() const { return fd.get() >= 0 && S_ISREG(info.st_mode); }
+    int descriptor() const { return fd.get(); }
+
+    // An atomic copy with the file's permission bits.
+    bool copyTo(const fs::path& to) const {
+        std::optional<StagedFile> staged = StagedFile::create(to);
+        if (!staged || ::fchmod(staged->descriptor(), info.st_mode & 07777) != 0) return false;
+        std::optional<bool> copied = copyInKernel(fd.get(), staged->descriptor());
+        if (!copied) copied = copyThroughBuffer(fd.get(), *staged);
+        return *copied && staged->commit();
+    }
+
+private:
+    Descriptor fd;
+    struct stat info {};
+};
+
 std::optional<std::string> homeFolder() {
     if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return std::string(home);
     long suggested = ::sysconf(_SC_GETPW_R_SIZE_MAX);
@@ -145,15 +169,18 @@ bool writeFileAtomically(const fs::path& file, std::string_view bytes) {
 }
 
 bool copyFileAtomically(const fs::path& from, const fs::path& to) {
-    // As in readFile: a FIFO must not block the open.
-    Descriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    struct stat info {};
-    if (source.get() < 0 || ::fstat(source.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
-    std::optional<StagedFile> staged = StagedFile::create(to);
-    if (!staged || ::fchmod(staged->descriptor(), info.st_mode & 07777) != 0) return false;
-    std::optional<bool> copied = copyInKernel(source.get(), staged->descriptor());
-    if (!copied) copied = copyThroughBuffer(source.get(), *staged);
-    return *copied && staged->commit();
+    RegularFile source(from);
+    return source.isOpen() && source.copyTo(to);
+}
+
+bool linkOrCopyFile(const fs::path& from, const fs::path& to) {
+    RegularFile source(from);
+    if (!source.isOpen()) return false;
+    // Linking the descriptor's own path links the very file that was checked,
+    // even if `from` is replaced meanwhile; it needs no privilege, unlike
+    // linkat's AT_EMPTY_PATH.
+    const std::string opened = "/proc/self/fd/" + std::to_string(source.descriptor());
+    return ::linkat(AT_FDCWD, opened.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0 || source.copyTo(to);
 }
 
 std::vector<fs::path> listFolder(const fs::path& folder) {

@@ -30,6 +30,12 @@ bool writeFileAtomically(const fs::path& file, std::string_view bytes);
 // `from`. Anything but a regular file is refused without blocking.
 bool copyFileAtomically(const fs::path& from, const fs::path& to);
 
+// Gives the new name `to` the contents of the regular file `from` as a second
+// link to the same file where the file system allows, else as
+// copyFileAtomically does. Only for files that are read, never written, once
+// placed: a change made through one name would show through the other.
+bool linkOrCopyFile(const fs::path& from, const fs::path& to);
+
 // Direct entries of a folder (links and special files included, for the caller
 // to judge with isPlainFile or isPlainFolder), sorted by name; empty when it
 // cannot be listed. A `folder` that is a link is followed.
