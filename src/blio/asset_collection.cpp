@@ -25,8 +25,9 @@ std::string extensionOf(const fs::path& file) {
 class Collector {
 public:
     explicit Collector(AssetList& list)
-        : list(list), content(list.enhancedContentDir()), slideshowTemplate(content / kSlideshowTemplate),
-          htmlTemplate(content / kHtmlTemplate) {}
+        : list(list), content(list.enhancedContentDir()),
+          slideshowTemplate(content / kSlideshowTemplate, kImageNamesPlaceholder),
+          htmlTemplate(content / kHtmlTemplate, kUrlPlaceholder) {}
 
     void collect(const Asset& asset);
     void removeUnused() const;
@@ -44,8 +45,7 @@ private:
     bool copy(const fs::path& from, const fs::path& to);
     bool place(const fs::path& from, const fs::path& file);
     bool noteFailure(const fs::path& from);
-    void viewerPage(const fs::path& templateFile, const fs::path& page, std::string_view placeholder,
-                    std::string_view replacement);
+    void viewerPage(ViewerTemplate& viewer, const fs::path& page, std::string_view replacement);
     void video(const Asset& asset, const std::string& key);
     void slideshowFolder(const Asset& asset, const fs::path& folder, const std::string& key);
     void slideshowFile(const Asset& asset, const fs::path& file, const std::string& key);
@@ -54,8 +54,8 @@ private:
 
     AssetList& list;
     const fs::path content;  // the enhanced-content folder
-    const fs::path slideshowTemplate;
-    const fs::path htmlTemplate;
+    ViewerTemplate slideshowTemplate;
+    ViewerTemplate htmlTemplate;
 
     std::map<std::string, std::string> keys;  // first path -> asset key
     bool videoMade = false;
@@ -87,9 +87,8 @@ bool Collector::noteFailure(const fs::path& from) {
     return false;
 }
 
-void Collector::viewerPage(const fs::path& templateFile, const fs::path& page, std::string_view placeholder,
-                           std::string_view replacement) {
-    if (!makeViewerPage(templateFile, page, placeholder, replacement)) everythingWritten = false;
+void Collector::viewerPage(ViewerTemplate& viewer, const fs::path& page, std::string_view replacement) {
+    if (!viewer.makePage(page, replacement)) everythingWritten = false;
 }
 
 void Collector::collect(const Asset& asset) {
@@ -145,7 +144,7 @@ void Collector::slideshowFolder(const Asset& asset, const fs::path& folder, cons
         std::string fragments;
         for (const fs::path& copied : listFolder(imageFolder))
             fragments += slideshowImageFragment(key, copied.filename().string());
-        viewerPage(slideshowTemplate, content / page, kImageNamesPlaceholder, fragments);
+        viewerPage(slideshowTemplate, content / page, fragments);
     }
     list.mapAssetToBlio(asset, page);
     slideshowMade = true;
@@ -164,13 +163,13 @@ void Collector::slideshowFile(const Asset& asset, const fs::path& file, const st
         const std::string name = key + "." + extensionOf(file);
         if (place(file, content / "OverlayAssets/Slideshow" / key / name)) fragments = slideshowImageFragment(key, name);
     }
-    viewerPage(slideshowTemplate, content / page, kImageNamesPlaceholder, fragments);
+    viewerPage(slideshowTemplate, content / page, fragments);
 }
 
 void Collector::webPage(const Asset& asset, const std::string& address, const std::string& key) {
     const std::string page = "OverlayAssets/Html/" + key + ".html";
     if (!exists(content / page))
-        viewerPage(htmlTemplate, content / page, kUrlPlaceholder, addressAttributeValue(address));
+        viewerPage(htmlTemplate, content / page, addressAttributeValue(address));
     list.mapAssetToBlio(asset, page);
     webPageMade = true;
 }
@@ -188,8 +187,7 @@ void Collector::embeddedPage(const Asset& asset, const fs::path& file, const std
                                 ? copy(file.parent_path(), pageFolder)
                                 : copy(file, pageFolder);
         if (!copied) return;
-        viewerPage(htmlTemplate, content / page, kUrlPlaceholder,
-                       relativeAddressAttributeValue(key, file.filename().string()));
+        viewerPage(htmlTemplate, content / page, relativeAddressAttributeValue(key, file.filename().string()));
     }
     list.mapAssetToBlio(asset, page);
     embeddedPageMade = true;
@@ -203,8 +201,8 @@ void Collector::removeUnused() const {
         Files::remove(content);
         return;
     }
-    Files::remove(slideshowMade ? slideshowTemplate : slideshowTemplate.parent_path());
-    Files::remove(webPageMade || embeddedPageMade ? htmlTemplate : htmlTemplate.parent_path());
+    Files::remove(slideshowMade ? slideshowTemplate.path() : slideshowTemplate.path().parent_path());
+    Files::remove(webPageMade || embeddedPageMade ? htmlTemplate.path() : htmlTemplate.path().parent_path());
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include "blio/viewer_pages.h"
 
 #include <cctype>
+#include <sys/stat.h>
 
+#include "common/file/file_io.h"
 #include "common/file/file_utility.h"
 
 namespace packager {
@@ -38,10 +40,20 @@ std::string slideshowImageFragment(std::string_view key, std::string_view fileNa
     return fragment;
 }
 
-bool makeViewerPage(const fs::path& templateFile, const fs::path& page, std::string_view placeholder,
-                    std::string_view replacement) {
-    return EpubPackagerFileUtility::copy(templateFile, page) &&
-           EpubPackagerFileUtility::replaceInFile(page, placeholder, replacement);
+bool ViewerTemplate::read() {
+    tried = true;
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0) return false;
+    permissions = info.st_mode & 07777;
+    text = readFile(file);
+    if (text && !isValidUtf8(*text)) text.reset();
+    return text.has_value();
+}
+
+bool ViewerTemplate::makePage(const fs::path& page, std::string_view replacement) {
+    if (!tried) read();
+    return text && isValidUtf8(replacement) && EpubPackagerFileUtility::createDirectoryAtPath(page.parent_path()) &&
+           writeFileAtomically(page, replaceAll(*text, placeholder, replacement), permissions);
 }
 
 std::string addressAttributeValue(std::string_view address) {

@@ -3,6 +3,9 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <optional>
+#include <sys/types.h>
+#include <utility>
 
 namespace packager {
 
@@ -15,10 +18,29 @@ namespace fs = std::filesystem;
 // concatenated with the others of the page.
 std::string slideshowImageFragment(std::string_view key, std::string_view fileName);
 
-// Copies the template to `page` and fills its placeholder with `replacement`;
-// false when either step failed.
-bool makeViewerPage(const fs::path& templateFile, const fs::path& page, std::string_view placeholder,
-                    std::string_view replacement);
+// One of the bundle's viewer templates, read once however many pages are made
+// from it: a book may have thousands of links.
+class ViewerTemplate {
+public:
+    ViewerTemplate(fs::path file, std::string_view placeholder) : file(std::move(file)), placeholder(placeholder) {}
+
+    // Writes `page` (its folders created) as the template with its placeholder
+    // filled with `replacement`, with the template's permission bits; false
+    // when the template is not readable UTF-8, `replacement` is not UTF-8, or
+    // the page cannot be written.
+    bool makePage(const fs::path& page, std::string_view replacement);
+
+    const fs::path& path() const { return file; }
+
+private:
+    bool read();
+
+    fs::path file;
+    std::string_view placeholder;
+    std::optional<std::string> text;
+    mode_t permissions = 0;
+    bool tried = false;
+};
 
 // A web address as the value of the viewer's src attribute: the characters
 // that would end or change the attribute are written as references.

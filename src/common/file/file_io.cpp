@@ -163,9 +163,10 @@ std::optional<std::string> readFile(const fs::path& file) {
     return bytes;
 }
 
-bool writeFileAtomically(const fs::path& file, std::string_view bytes) {
+bool writeFileAtomically(const fs::path& file, std::string_view bytes, std::optional<mode_t> permissions) {
     std::optional<StagedFile> staged = StagedFile::create(file);
-    return staged && staged->write(bytes) && staged->commit();
+    if (!staged || (permissions && ::fchmod(staged->descriptor(), *permissions) != 0)) return false;
+    return staged->write(bytes) && staged->commit();
 }
 
 bool copyFileAtomically(const fs::path& from, const fs::path& to) {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 #include <vector>
 
 namespace packager {
@@ -20,9 +21,10 @@ std::optional<std::string> readFile(const fs::path& file);
 // Writes to a temporary file in the same folder and renames it over `file`, so
 // a failed or killed write never leaves a truncated file behind; on failure the
 // temporary file is removed and `file` is as it was. The result is a new file
-// with default permissions; a link at `file` is replaced, not followed. The
-// data is not synced to disk.
-bool writeFileAtomically(const fs::path& file, std::string_view bytes);
+// with the permission bits given, or default ones; a link at `file` is
+// replaced, not followed. The data is not synced to disk.
+bool writeFileAtomically(const fs::path& file, std::string_view bytes,
+                         std::optional<mode_t> permissions = std::nullopt);
 
 // Copies the regular file `from` (a link to one is followed) to a temporary
 // name beside `to`, then renames it into place: a failed copy leaves `to` as it

@@ -24,27 +24,11 @@ std::optional<std::string> readUtf8(const fs::path& file) {
     return text;
 }
 
-std::string replaceAll(std::string_view text, std::string_view target, std::string_view replacement) {
-    std::string result;
-    result.reserve(text.size());
-    std::size_t start = 0;
-    for (std::size_t found; (found = text.find(target, start)) != std::string_view::npos;
-         start = found + target.size()) {
-        result.append(text, start, found - start);
-        result.append(replacement);
-    }
-    result.append(text, start);
-    return result;
-}
-
 // Writes `bytes` atomically over the existing `file`, keeping its permission
 // bits: a file replaced in place must not become readable to more users.
 bool rewriteInPlace(const fs::path& file, std::string_view bytes) {
     struct stat info {};
-    if (::stat(file.c_str(), &info) != 0) return false;
-    std::optional<StagedFile> staged = StagedFile::create(file);
-    return staged && ::fchmod(staged->descriptor(), info.st_mode & 07777) == 0 && staged->write(bytes) &&
-           staged->commit();
+    return ::stat(file.c_str(), &info) == 0 && writeFileAtomically(file, bytes, info.st_mode & 07777);
 }
 
 fs::path withoutTrailingSeparators(const fs::path& path) {
@@ -119,6 +103,19 @@ bool publishCopy(const fs::path& from, const fs::path& target, bool sourceIsFold
 }
 
 }  // namespace
+
+std::string replaceAll(std::string_view text, std::string_view target, std::string_view replacement) {
+    std::string result;
+    result.reserve(text.size());
+    std::size_t start = 0;
+    for (std::size_t found; (found = text.find(target, start)) != std::string_view::npos;
+         start = found + target.size()) {
+        result.append(text, start, found - start);
+        result.append(replacement);
+    }
+    result.append(text, start);
+    return result;
+}
 
 bool isValidUtf8(std::string_view text) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());

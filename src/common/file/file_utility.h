@@ -59,4 +59,8 @@ public:
 // test a file name must pass to be written into a package.
 bool isValidUtf8(std::string_view text);
 
+// `text` with every occurrence of `target` (not empty) replaced, in one scan
+// from the start: replaced text is not scanned again.
+std::string replaceAll(std::string_view text, std::string_view target, std::string_view replacement);
+
 }  // namespace packager
