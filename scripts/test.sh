@@ -21,3 +21,6 @@ ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 EB
 
 echo "== Fuzzing, 30 s per target"
 scripts/fuzz.sh 30
+
+echo "== Size of the suite against the code"
+scripts/line_ratio.sh
