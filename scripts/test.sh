@@ -5,6 +5,8 @@
 # fuzz target for 30 seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Printed last, whether the run passed or not.
+trap 'echo "== Size of the suite against the code"; scripts/line_ratio.sh' EXIT
 
 CMAKE_ARGS="-DEBOOKPACK_INTEROP=ON" scripts/setup.sh
 jobs=$(nproc)
@@ -21,6 +23,3 @@ ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 EB
 
 echo "== Fuzzing, 30 s per target"
 scripts/fuzz.sh 30
-
-echo "== Size of the suite against the code"
-scripts/line_ratio.sh
