@@ -1,9 +1,13 @@
 // ebookpack: the library's packagers from a shell or a batch job.
+#include <cstdint>
+#include <iomanip>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "commands.h"
+#include "ebookpackager.h"
+#include "text.h"
 
 namespace {
 
@@ -21,8 +25,12 @@ void printUsage(std::ostream& out) {
            "       ebookpack --help | --version\n\nCommands:\n";
     for (const auto& command : commands())
         out << "  " << command.name << " " << command.arguments << "\n      " << command.summary << "\n";
-    out << "\nOn failure the library's message goes to standard error and the exit status is its result code.\n"
-           "A command line that cannot be understood exits with 64.\n"
+    out << "\nOn failure the library's message goes to standard error and the exit status is its result code:\n";
+    // Success has no message of its own: it shares the one of unknown codes.
+    const std::string unknown = resultMessage(EBOOKPACKAGER_OK);
+    for (std::uint32_t code = 1; code <= EBOOKPACKAGER_LAST_RESULT; ++code)
+        if (std::string message = resultMessage(code); message != unknown) out << std::setw(4) << code << "  " << message << "\n";
+    out << "A command line that cannot be understood exits with 64.\n"
            "\n"
            "A batch file holds one job per line: 'epub EXPORT DEST [options]' or 'blio EXPORT DEST'.\n"
            "Blank lines and lines starting with # are skipped. Words are separated by spaces; a\n"

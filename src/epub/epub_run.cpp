@@ -11,15 +11,6 @@ namespace packager {
 
 namespace {
 
-constexpr std::uint32_t kDestinationNotWritable = EBOOKPACKAGER_DESTINATION_NOT_WRITABLE;
-constexpr std::uint32_t kMediaTypesMissing = EBOOKPACKAGER_MEDIA_TYPES_MISSING;
-constexpr std::uint32_t kSourceNotFolder = EBOOKPACKAGER_SOURCE_NOT_FOLDER;
-constexpr std::uint32_t kTemplatesMissing = EBOOKPACKAGER_TEMPLATES_MISSING;
-constexpr std::uint32_t kCannotInitialize = EBOOKPACKAGER_CANNOT_INITIALIZE;
-constexpr std::uint32_t kCannotCreateWorkspace = EBOOKPACKAGER_CANNOT_CREATE_WORKSPACE;
-constexpr std::uint32_t kReflowFolderMissing = EBOOKPACKAGER_REFLOW_FOLDER_MISSING;
-constexpr std::uint32_t kReflowFilesMissing = EBOOKPACKAGER_REFLOW_FILES_MISSING;
-
 bool hasFlowPage(const fs::path& reflowFolder) {
     for (const fs::path& entry : listFolder(reflowFolder))
         if (isFlowPageName(entry.filename().string())) return true;
@@ -34,18 +25,18 @@ std::uint32_t createEPubPackage(const std::string& source, const std::string& de
 
 std::uint32_t createEPubPackage(const std::string& source, const std::string& destination, const EpubOptions& options,
                                 const std::optional<fs::path>& bundle) {
-    if (!bundle) return kCannotInitialize;
-    if (!exists(*bundle / "Resources" / "MediaTypes.xml")) return kMediaTypesMissing;
-    if (!isFolder(*bundle / "Resources" / "Templates")) return kTemplatesMissing;
+    if (!bundle) return EBOOKPACKAGER_CANNOT_INITIALIZE;
+    if (!exists(*bundle / "Resources" / "MediaTypes.xml")) return EBOOKPACKAGER_MEDIA_TYPES_MISSING;
+    if (!isFolder(*bundle / "Resources" / "Templates")) return EBOOKPACKAGER_TEMPLATES_MISSING;
 
     std::optional<Delivery> delivery = prepareDelivery(source, destination, "epub");
-    if (!delivery) return kDestinationNotWritable;
+    if (!delivery) return EBOOKPACKAGER_DESTINATION_NOT_WRITABLE;
     const std::string destinationFolder = delivery->package.parent_path().string();
 
-    if (!isFolder(source)) return kSourceNotFolder;
+    if (!isFolder(source)) return EBOOKPACKAGER_SOURCE_NOT_FOLDER;
     // A linked OEBPS would bring in a folder from anywhere: it counts as missing.
-    if (!isPlainFolder(fs::path(source) / "OEBPS")) return kReflowFolderMissing;
-    if (!hasFlowPage(fs::path(source) / "OEBPS")) return kReflowFilesMissing;
+    if (!isPlainFolder(fs::path(source) / "OEBPS")) return EBOOKPACKAGER_REFLOW_FOLDER_MISSING;
+    if (!hasFlowPage(fs::path(source) / "OEBPS")) return EBOOKPACKAGER_REFLOW_FILES_MISSING;
 
     EpubPackager packager = EpubPackager::initWithSource(source, destinationFolder);
     if (std::uint32_t code = packager.initializeComponents(bundle); code != 0) return code;
@@ -56,8 +47,8 @@ std::uint32_t createEPubPackage(const std::string& source, const std::string& de
     // missing a part is not delivered, and the destination stays as it was.
     if (!packager.createEPubStructure() || !packager.copyResources(options) || !packager.createBookCover(options) ||
         !packager.createTableOfContents(options.epubVersion) || !packager.createContentOPF(options))
-        return kCannotCreateWorkspace;
-    if (!packager.generateEpubFile()) return kDestinationNotWritable;
+        return EBOOKPACKAGER_CANNOT_CREATE_WORKSPACE;
+    if (!packager.generateEpubFile()) return EBOOKPACKAGER_DESTINATION_NOT_WRITABLE;
     delivery->folder.keep();
     return EBOOKPACKAGER_OK;
 }

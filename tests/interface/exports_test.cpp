@@ -11,10 +11,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(ResultCodes, TableIsCompleteAndUnknownCodesShareOneMessage) {
-    std::set<std::uint32_t> codes;
-    for (const auto& entry : kResultMessages) codes.insert(entry.code);
-    EXPECT_EQ(codes, (std::set<std::uint32_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 13, 14}));
+TEST(ResultCodes, UnknownCodesShareOneMessage) {
     for (std::uint32_t code : {0u, 11u, 12u, 15u, 4294967295u})
         EXPECT_EQ(PackageErrors::getErrorStringForErrorCode(code), "Incorrect error code!");
 }
