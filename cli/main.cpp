@@ -29,7 +29,8 @@ void printUsage(std::ostream& out) {
     // Success has no message of its own: it shares the one of unknown codes.
     const std::string unknown = resultMessage(EBOOKPACKAGER_OK);
     for (std::uint32_t code = 1; code <= EBOOKPACKAGER_LAST_RESULT; ++code)
-        if (std::string message = resultMessage(code); message != unknown) out << std::setw(4) << code << "  " << message << "\n";
+        if (std::string message = resultMessage(code); message != unknown)
+            out << std::setw(4) << code << "  " << message << "\n";
     out << "A command line that cannot be understood exits with 64.\n"
            "\n"
            "A batch file holds one job per line: 'epub EXPORT DEST [options]' or 'blio EXPORT DEST'.\n"
