@@ -161,7 +161,8 @@ void Collector::slideshowFile(const Asset& asset, const fs::path& file, const st
     std::string fragments;
     if (EpubPackagerImageUtility::isImageFile(file)) {
         const std::string name = key + "." + extensionOf(file);
-        if (place(file, content / "OverlayAssets/Slideshow" / key / name)) fragments = slideshowImageFragment(key, name);
+        if (place(file, content / "OverlayAssets/Slideshow" / key / name))
+            fragments = slideshowImageFragment(key, name);
     }
     viewerPage(slideshowTemplate, content / page, fragments);
 }
