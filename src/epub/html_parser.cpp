@@ -1,6 +1,6 @@
 #include "epub/html_parser.h"
 
-#include "epub/epub_log.h"
+#include "common/platform/system_log.h"
 
 namespace packager {
 

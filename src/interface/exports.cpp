@@ -6,31 +6,47 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 
 #include "blio/blio_run.h"
 #include "common/platform/platform.h"
+#include "common/platform/system_log.h"
 #include "epub/epub_run.h"
 #include "interface/result_codes.h"
 
 using packager::platform::utf16ToUtf8;
 
+namespace {
+
+// Runs a packaging entry point; an exception ends it with 8, its cause logged,
+// since nothing may unwind into the host.
+template <typename Run>
+uint32_t stoppingExceptions(const char* function, Run run) {
+    try {
+        return run();
+    } catch (const std::exception& failure) {
+        packager::logFailure(function, failure.what());
+    } catch (...) {
+        packager::logFailure(function, "stopped by an exception of unknown type");
+    }
+    return EBOOKPACKAGER_CANNOT_INITIALIZE;
+}
+
+}  // namespace
+
 extern "C" {
 
 EBOOKPACKAGER_API uint32_t CreateEPubPackage(const uint16_t* source, const uint16_t* destination,
                                              EpubOptions options) {
-    try {
+    return stoppingExceptions("CreateEPubPackage", [&] {
         return packager::createEPubPackage(utf16ToUtf8(source), utf16ToUtf8(destination), options);
-    } catch (...) {
-        return EBOOKPACKAGER_CANNOT_INITIALIZE;
-    }
+    });
 }
 
 EBOOKPACKAGER_API uint32_t CreateBlioPackage(const uint16_t* source, const uint16_t* destination) {
-    try {
+    return stoppingExceptions("CreateBlioPackage", [&] {
         return packager::createBlioPackage(utf16ToUtf8(source), utf16ToUtf8(destination));
-    } catch (...) {
-        return EBOOKPACKAGER_CANNOT_INITIALIZE;
-    }
+    });
 }
 
 EBOOKPACKAGER_API uint16_t* GetErrorString(uint32_t code) {

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "common/archive/libzip_support.h"
+#include "common/platform/system_log.h"
 
 namespace packager::archive {
 
@@ -24,6 +25,7 @@ std::optional<Archive> Archive::open(const fs::path& file) {
     zip_error_t failure;
     zip_error_init(&failure);
     zip* handle = zip_open_from_source(source.get(), 0, &failure);
+    if (handle == nullptr) logMessage("cannot open " + file.string() + " as an archive: " + zip_error_strerror(&failure));
     zip_error_fini(&failure);
     if (handle == nullptr) return std::nullopt;  // the source is still ours to free
     source.release();

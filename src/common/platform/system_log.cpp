@@ -1,4 +1,4 @@
-#include "epub/epub_log.h"
+#include "common/platform/system_log.h"
 
 #include <syslog.h>
 
@@ -10,5 +10,7 @@ void logMessage(std::string_view message) {
     const std::string line(message);
     ::syslog(LOG_ERR, "%s", line.c_str());
 }
+
+void logFailure(const char* context, const char* cause) noexcept { ::syslog(LOG_ERR, "%s: %s", context, cause); }
 
 }  // namespace packager
