@@ -1,11 +1,5 @@
 #include "epub/workspace_copy.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <system_error>
 
 #include "common/file/file_io.h"
@@ -15,23 +9,6 @@ namespace packager {
 
 namespace {
 
-bool cloneFile(const fs::path& from, const fs::path& to) {
-    // O_NONBLOCK: should a FIFO take the file's place after the caller's
-    // check, the open returns at once and the clone fails.
-    int source = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (source < 0) return false;
-    int target = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (target < 0) {
-        ::close(source);
-        return false;
-    }
-    bool cloned = ::ioctl(target, FICLONE, source) == 0;
-    ::close(source);
-    ::close(target);
-    if (!cloned) ::unlink(to.c_str());
-    return cloned;
-}
-
 // A link could bring in any file of the user's, and a name that is not
 // UTF-8 cannot be written into the book.
 bool isEligible(const fs::path& from, const fs::path& to) {
@@ -40,19 +17,7 @@ bool isEligible(const fs::path& from, const fs::path& to) {
 
 }  // namespace
 
-bool placeFile(const fs::path& from, const fs::path& to) {
-    if (!isEligible(from, to)) return false;
-    std::error_code error;
-    auto link = [&] { return ::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0; };
-    if (link()) return true;
-    if (errno == EEXIST) {
-        fs::remove(to, error);
-        if (link()) return true;
-    }
-    // Across file systems, or where links are refused (another user's file).
-    if (cloneFile(from, to)) return true;
-    return copyFileAtomically(from, to);
-}
+bool placeFile(const fs::path& from, const fs::path& to) { return isEligible(from, to) && linkOrCopyFile(from, to); }
 
 bool placeIfEligible(const fs::path& from, const fs::path& to) {
     return !isEligible(from, to) || placeFile(from, to);

@@ -7,7 +7,8 @@ namespace packager {
 namespace fs = std::filesystem;
 
 // Puts a file of the export into the run's workspace as cheaply as the file
-// system allows: a hard link, else a copy-on-write clone, else a byte copy.
+// system allows (linkOrCopyFile): a hard link, else a copy, which the kernel
+// makes copy-on-write where the file system can.
 // A link shares the export's file, so every later change to a workspace file
 // must replace it by rename (as writeFileAtomically and Document::save do) and
 // never write into it. An existing item at `to` is replaced. A symbolic link

@@ -33,7 +33,8 @@ private:
 constexpr std::size_t readChunk = 64 * 1024;
 
 // Copies in the kernel, without passing the bytes through our memory: much
-// faster for the large packages this delivers. Nothing when the system cannot
+// faster for the large packages this delivers, and a copy-on-write clone on
+// file systems that have them. Nothing when the system cannot
 // copy between these files (another file system, an old kernel) and nothing
 // has been copied yet, so the caller can fall back to reading and writing.
 std::optional<bool> copyInKernel(int source, int target) {
