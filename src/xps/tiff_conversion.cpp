@@ -8,8 +8,8 @@
 #include "common/archive/archive.h"
 #include "common/file/file_utility.h"
 #include "common/image/image_utility.h"
+#include "common/platform/parallel.h"
 #include "xps/memory_budget.h"
-#include "xps/parallel.h"
 #include "xps/part_names.h"
 
 namespace packager::xps {
@@ -59,7 +59,7 @@ constexpr std::uint64_t kTiffMemory = std::uint64_t{256} << 20;
 bool convertTiffs(const TiffSource& source, std::vector<TiffConversion>& conversions, bool toPng, float level) {
     std::atomic<bool> alphaSeen{false};
     MemoryBudget budget(kTiffMemory);
-    forEachInParallel(conversions.size(), [&]() -> IndexWork {
+    platform::forEachInParallel(conversions.size(), [&]() -> platform::IndexWork {
         // Shared only so that the worker can be a std::function, which must be copyable.
         auto archive = std::make_shared<std::optional<archive::Archive>>(archive::Archive::open(source.archive));
         return [&, archive](std::size_t index) {

@@ -1,11 +1,11 @@
-#include "xps/parallel.h"
+#include "common/platform/parallel.h"
 
 #include <algorithm>
 #include <atomic>
 #include <thread>
 #include <vector>
 
-namespace packager::xps {
+namespace packager::platform {
 
 void forEachInParallel(std::size_t count, const std::function<IndexWork()>& makeWorker) {
     if (count == 0) return;
@@ -24,4 +24,4 @@ void forEachInParallel(std::size_t count, const std::function<IndexWork()>& make
     run();
 }  // the helpers join here
 
-}  // namespace packager::xps
+}  // namespace packager::platform

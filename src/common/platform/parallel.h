@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <functional>
 
-namespace packager::xps {
+namespace packager::platform {
 
 // What one thread does with each index it takes.
 using IndexWork = std::function<void(std::size_t index)>;
@@ -14,4 +14,4 @@ using IndexWork = std::function<void(std::size_t index)>;
 // every index is done and every thread has been joined.
 void forEachInParallel(std::size_t count, const std::function<IndexWork()>& makeWorker);
 
-}  // namespace packager::xps
+}  // namespace packager::platform
