@@ -3,11 +3,11 @@
 #include <unistd.h>
 
 #include "blio/asset_list.h"
-#include "blio/lower_cased.h"
 #include "blio/viewer_pages.h"
 #include "common/file/file_io.h"
 #include "common/file/file_utility.h"
 #include "common/image/image_utility.h"
+#include "common/text/ascii_case.h"
 
 namespace packager {
 

@@ -10,6 +10,7 @@
 #include "common/assets/media_types.h"
 #include "common/file/file_io.h"
 #include "common/file/file_utility.h"
+#include "common/text/ascii_case.h"
 #include "common/xml/xml.h"
 #include "epub/accessibility.h"
 #include "epub/epub_packager.h"
@@ -49,12 +50,6 @@ struct Layout {
     SpreadSide firstSide;
     bool blankPage;
 };
-
-std::string lowerCased(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 // The table's media type for a file name, looked up under "." and the
 // lower-cased extension.

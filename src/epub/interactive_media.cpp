@@ -6,6 +6,7 @@
 
 #include "common/file/file_io.h"
 #include "common/file/file_utility.h"
+#include "common/text/ascii_case.h"
 #include "epub/epub_packager.h"
 #include "epub/html_parser.h"
 #include "epub/workspace_copy.h"
@@ -17,12 +18,7 @@ namespace {
 constexpr std::string_view kMediaFolder = "media";
 
 bool isWebAddress(std::string_view path) {
-    auto startsWith = [path](std::string_view scheme) {
-        return path.size() >= scheme.size() &&
-               std::equal(scheme.begin(), scheme.end(), path.begin(),
-                          [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
-    };
-    return startsWith("http://") || startsWith("https://");
+    return startsWithIgnoringCase(path, "http://") || startsWithIgnoringCase(path, "https://");
 }
 
 // Only a box that some asset can serve may change a page.

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "common/file/file_io.h"
+#include "common/text/ascii_case.h"
 #include "common/xml/xml.h"
 #include "xps/part_names.h"
 #include "xps/text_encoding.h"
@@ -52,7 +53,7 @@ bool declaresConvertedImage(std::string_view text, std::size_t at, std::string_v
     }
     if (opensElement(text, at, "Default")) {
         std::optional<std::string_view> extension = attributeValue(tag, "Extension");
-        return extension && !retyping.tiffExtensions.contains(lowerCase(*extension));
+        return extension && !retyping.tiffExtensions.contains(lowerCased(*extension));
     }
     return false;
 }
@@ -115,7 +116,7 @@ Declarations readDeclarations(std::string_view document) {
     if (!parsed) return declarations;
     for (const xml::Element& element : parsed->root().children()) {
         if (element.name() == "Default") {
-            if (auto extension = element.attribute("Extension")) declarations.defaultExtensions.insert(lowerCase(*extension));
+            if (auto extension = element.attribute("Extension")) declarations.defaultExtensions.insert(lowerCased(*extension));
         } else if (element.name() == "Override") {
             if (auto part = element.attribute("PartName")) declarations.overriddenParts.insert(comparablePartName(*part));
         }
@@ -145,7 +146,7 @@ std::string retypeImages(std::string_view text, const ImageRetyping& retyping) {
 std::vector<std::string> insertDeclarationsPiece(const fs::path& folder, const std::vector<Declaration>& declarations) {
     std::vector<fs::path> pieces = piecesInOrder(folder);
     auto last = std::ranges::find_if(pieces, [](const fs::path& piece) {
-        return lowerCase(piece.filename().string()).find(lastPieceSuffix) != std::string::npos;
+        return lowerCased(piece.filename().string()).find(lastPieceSuffix) != std::string::npos;
     });
     if (last == pieces.end()) return {};
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <utility>
 
+#include "common/text/ascii_case.h"
 #include "xps/part_names.h"
 
 namespace packager::xps {
@@ -48,7 +49,7 @@ std::map<std::string, std::string> defaultFileTypes() {
 }
 
 std::string contentTypeForExtension(std::string_view extension) {
-    const std::string lower = lowerCase(extension);
+    const std::string lower = lowerCased(extension);
     for (const FileType& type : fileTypes)
         if (lower == type.extension) return type.contentType;
     return lower == relationshipsExtension ? relationshipsContentType : arbitraryBytesContentType;

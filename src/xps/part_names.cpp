@@ -3,13 +3,9 @@
 #include <cctype>
 #include <string>
 
-namespace packager::xps {
+#include "common/text/ascii_case.h"
 
-std::string lowerCase(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
-}
+namespace packager::xps {
 
 std::string percentDecoded(std::string_view text) {
     std::string decoded;
@@ -28,13 +24,13 @@ std::string percentDecoded(std::string_view text) {
     return decoded;
 }
 
-std::string comparablePartName(std::string_view partName) { return lowerCase(percentDecoded(partName)); }
+std::string comparablePartName(std::string_view partName) { return lowerCased(percentDecoded(partName)); }
 
 std::string lowerExtension(std::string_view entryName) {
     const std::size_t dot = entryName.rfind('.');
     const std::size_t slash = entryName.rfind('/');
     if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return "";
-    return lowerCase(entryName.substr(dot + 1));
+    return lowerCased(entryName.substr(dot + 1));
 }
 
 std::string literalPattern(std::string_view entryName) {

@@ -5,10 +5,6 @@
 
 namespace packager::xps {
 
-// Package readers compare part names and extensions without regard to ASCII
-// case, so those comparisons go through this.
-std::string lowerCase(std::string_view text);
-
 // Part names in markup and in the archive may be percent-encoded ("a%20b.tif"
 // for "a b.tif"); this decodes every well-formed escape and keeps the rest.
 std::string percentDecoded(std::string_view text);

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <vector>
 
+#include "common/text/ascii_case.h"
 #include "xps/part_names.h"
 #include "xps/text_encoding.h"
 
@@ -48,7 +49,7 @@ struct NameCharacter {
 NameCharacter nameCharacterAt(std::string_view text, std::size_t at) {
     const std::string decoded = percentDecoded(text.substr(at, 3));
     const bool escape = text[at] == '%' && decoded.size() == 1;
-    return {lowerCase(decoded.substr(0, 1))[0], escape ? std::size_t{3} : std::size_t{1}};
+    return {lowerAscii(decoded[0]), escape ? std::size_t{3} : std::size_t{1}};
 }
 
 // How an old name is renamed: only what follows the part it shares with its
@@ -111,10 +112,10 @@ std::set<std::string> namesMentioned(std::string_view text, const std::set<std::
 
 std::set<std::string> namesInBytes(std::string_view bytes, const std::set<std::string>& candidates) {
     constexpr Encoding encodings[] = {Encoding::utf8, Encoding::utf16le, Encoding::utf16be};
-    const std::string lower = lowerCase(bytes);
+    const std::string lower = lowerCased(bytes);
     std::set<std::string> mentioned;
     for (const std::string& name : candidates) {
-        const std::string lowerName = lowerCase(name);
+        const std::string lowerName = lowerCased(name);
         auto occurs = [&](Encoding encoding) { return lower.find(encodeText(lowerName, encoding, false)) != std::string::npos; };
         if (!isPlainName(name) || std::ranges::any_of(encodings, occurs)) mentioned.insert(name);
     }
@@ -140,8 +141,8 @@ std::string renameReferences(std::string_view text, const std::map<std::string, 
     });
 
     // Package readers find "/resources/a.tif" for the part "/Resources/a.tif".
-    const std::string prefix = lowerCase(resourcesFolder) + "/";
-    const std::string lower = lowerCase(text);
+    const std::string prefix = lowerCased(resourcesFolder) + "/";
+    const std::string lower = lowerCased(text);
     std::string result;
     result.reserve(text.size());
     std::size_t done = 0;

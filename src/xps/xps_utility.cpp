@@ -8,6 +8,7 @@
 #include "common/file/file_io.h"
 #include "common/file/file_utility.h"
 #include "common/platform/platform.h"
+#include "common/text/ascii_case.h"
 #include "xps/content_types.h"
 #include "xps/default_file_types.h"
 #include "xps/part_names.h"
@@ -36,7 +37,7 @@ bool isResourceImage(std::string_view entryName) {
 }
 
 bool isContentTypesEntry(std::string_view entryName) {
-    return xps::lowerCase(entryName).find(xps::lowerCase(xps::contentTypesName)) != std::string::npos;
+    return lowerCased(entryName).find(lowerCased(xps::contentTypesName)) != std::string::npos;
 }
 
 // The package's own content types: the single entry or one of its pieces.
@@ -185,14 +186,14 @@ void XpsUtility::convertResources(Run& run, const std::vector<std::string>& tiff
     // A converted image must not replace another one of its new name.
     std::set<std::string> taken;
     for (const std::string& name : zipEntries_)
-        if (isResourceImage(name)) taken.insert(xps::lowerCase(fs::path(name).filename().string()));
-    for (const fs::path& file : listFolder(resources)) taken.insert(xps::lowerCase(file.filename().string()));
+        if (isResourceImage(name)) taken.insert(lowerCased(fs::path(name).filename().string()));
+    for (const fs::path& file : listFolder(resources)) taken.insert(lowerCased(file.filename().string()));
     auto plan = [&](std::string_view extension) {
         std::set<std::string> names = taken;
         std::vector<xps::TiffConversion> conversions;
         for (const std::string& tiff : tiffs) {
             const std::string newName = fs::path(tiff).stem().string() + std::string(extension);
-            conversions.push_back({tiff, names.insert(xps::lowerCase(newName)).second ? resources / newName : fs::path()});
+            conversions.push_back({tiff, names.insert(lowerCased(newName)).second ? resources / newName : fs::path()});
         }
         return conversions;
     };
@@ -274,7 +275,7 @@ bool XpsUtility::addPartInfoToContentTypesXml(Run& run, const std::vector<std::s
 
     std::vector<xps::Declaration> declarations;
     auto declare = [&](const std::string& extension, const std::string& contentType) {
-        if (declared.defaultExtensions.insert(xps::lowerCase(extension)).second)
+        if (declared.defaultExtensions.insert(lowerCased(extension)).second)
             declarations.push_back({xps::Declaration::Kind::extension, extension, contentType});
     };
     const bool interleaved = isFolder(contentTypes);

@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "common/assets/asset.h"
+#include "common/text/ascii_case.h"
 #include "common/xml/xml.h"
 
 namespace packager {
@@ -11,12 +12,6 @@ namespace {
 
 std::string attributeText(const xml::Element& element, std::string_view name) {
     return element.attribute(name).value_or("");
-}
-
-std::string lowerCased(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
 }
 
 Asset readAsset(const xml::Element& element) {

@@ -3,6 +3,7 @@
 #include "common/file/file_io.h"
 #include "common/file/random_name.h"
 #include "common/file/staged_file.h"
+#include "common/text/ascii_case.h"
 
 #include <algorithm>
 #include <optional>
@@ -15,8 +16,6 @@ namespace packager {
 namespace {
 
 bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
-
-char foldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::optional<std::string> readUtf8(const fs::path& file) {
     std::optional<std::string> text = readFile(file);
@@ -155,8 +154,7 @@ bool EpubPackagerFileUtility::findInFile(const fs::path& file, std::string_view 
     if (text.empty()) return false;  // nothing to look for is never found
     std::optional<std::string> contents = readUtf8(file);
     if (!contents) return false;
-    auto found = std::search(contents->begin(), contents->end(), text.begin(), text.end(),
-                             [](char left, char right) { return foldAscii(left) == foldAscii(right); });
+    auto found = std::search(contents->begin(), contents->end(), text.begin(), text.end(), equalIgnoringCase);
     return found != contents->end();
 }
 

@@ -2,6 +2,7 @@
 
 #include "common/image/image_conversion.h"
 #include "common/image/image_reader.h"
+#include "common/text/ascii_case.h"
 
 #include <cmath>
 #include <optional>
@@ -32,11 +33,9 @@ constexpr int highestQuality = 100;
 std::optional<FileType> fileTypeOf(const fs::path& file) {
     struct stat info {};
     if (::stat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
-    std::string extension = file.extension().native();
-    if (extension.size() < 2) return std::nullopt;
-    extension.erase(0, 1);
-    for (char& c : extension)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    const std::string dotted = lowerCased(file.extension().native());
+    if (dotted.size() < 2) return std::nullopt;
+    const std::string_view extension = std::string_view(dotted).substr(1);
     for (const ExtensionType& row : extensionTypes)
         if (row.extension == extension) return row.type;
     return std::nullopt;
