@@ -5,6 +5,7 @@
 
 #include "common/file/file_io.h"
 #include "common/file/file_utility.h"
+#include "common/text/unicode.h"
 
 namespace packager {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "common/file/file_io.h"
-#include "common/platform/platform.h"
+#include "common/text/unicode.h"
 
 namespace packager::xps {
 
@@ -13,25 +13,15 @@ constexpr std::string_view utf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view utf16leMark = "\xFF\xFE";
 constexpr std::string_view utf16beMark = "\xFE\xFF";
 
-// Strict UTF-8: no overlong forms, surrogates or code points past U+10FFFF.
-// Calls `emit` with each code point; false at the first invalid sequence.
+// Calls `emit` with each code point of strict UTF-8; false at the first
+// invalid sequence.
 template <typename Emit>
 bool forEachCodePoint(std::string_view bytes, Emit emit) {
-    std::size_t at = 0;
-    while (at < bytes.size()) {
-        auto lead = static_cast<unsigned char>(bytes[at]);
-        int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
-        if (length == 0 || at + length > bytes.size()) return false;
-        char32_t code = length == 1 ? lead : lead & (0x7F >> length);
-        for (int i = 1; i < length; ++i) {
-            auto next = static_cast<unsigned char>(bytes[at + i]);
-            if ((next & 0xC0) != 0x80) return false;
-            code = (code << 6) | (next & 0x3F);
-        }
-        constexpr char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (code < smallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-        emit(code);
-        at += length;
+    for (std::size_t at = 0; at < bytes.size();) {
+        const std::optional<CodePoint> code = decodeUtf8At(bytes, at);
+        if (!code) return false;
+        emit(code->value);
+        at += code->length;
     }
     return true;
 }
@@ -48,15 +38,15 @@ std::optional<std::string> utf16ToUtf8(std::string_view bytes, bool bigEndian) {
     const std::size_t units = bytes.size() / 2;
     for (std::size_t i = 0; i < units; ++i) {
         char16_t high = unit(i);
-        if (high >= 0xDC00 && high <= 0xDFFF) return std::nullopt;
-        if (high < 0xD800 || high > 0xDBFF) {
-            platform::appendUtf8(text, high);
+        if (isLowSurrogate(high)) return std::nullopt;
+        if (!isHighSurrogate(high)) {
+            appendUtf8(text, high);
             continue;
         }
         if (i + 1 == units) return std::nullopt;
         char16_t low = unit(++i);
-        if (low < 0xDC00 || low > 0xDFFF) return std::nullopt;
-        platform::appendUtf8(text, 0x10000 + ((static_cast<char32_t>(high) - 0xD800) << 10) + (low - 0xDC00));
+        if (!isLowSurrogate(low)) return std::nullopt;
+        appendUtf8(text, fromSurrogates(high, low));
     }
     return text;
 }
@@ -104,13 +94,7 @@ std::string encodeText(std::string_view text, Encoding encoding, bool byteOrderM
     if (byteOrderMark) out = bigEndian ? utf16beMark : utf16leMark;
     // The text comes from decodeText() or from this program, so it is valid.
     forEachCodePoint(text, [&](char32_t code) {
-        if (code < 0x10000) {
-            appendUtf16(out, static_cast<char16_t>(code), bigEndian);
-        } else {
-            code -= 0x10000;
-            appendUtf16(out, static_cast<char16_t>(0xD800 + (code >> 10)), bigEndian);
-            appendUtf16(out, static_cast<char16_t>(0xDC00 + (code & 0x3FF)), bigEndian);
-        }
+        forEachUtf16Unit(code, [&](char16_t unit) { appendUtf16(out, unit, bigEndian); });
     });
     return out;
 }

@@ -9,6 +9,7 @@
 #include "common/file/file_utility.h"
 #include "common/platform/platform.h"
 #include "common/text/ascii_case.h"
+#include "common/text/unicode.h"
 #include "xps/content_types.h"
 #include "xps/default_file_types.h"
 #include "xps/part_names.h"

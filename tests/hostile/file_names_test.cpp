@@ -2,6 +2,7 @@
 // UTF-8: names that can be written in a package keep their name there; a file
 // whose name cannot is left out, and the rest of the book is still packaged.
 #include "common/file/file_utility.h"
+#include "common/text/unicode.h"
 #include "hostile_export.h"
 
 namespace packager::testing {

@@ -4,6 +4,7 @@
 #include "common/file/random_name.h"
 #include "common/file/staged_file.h"
 #include "common/text/ascii_case.h"
+#include "common/text/unicode.h"
 
 #include <algorithm>
 #include <optional>
@@ -14,8 +15,6 @@
 namespace packager {
 
 namespace {
-
-bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
 std::optional<std::string> readUtf8(const fs::path& file) {
     std::optional<std::string> text = readFile(file);
@@ -114,40 +113,6 @@ std::string replaceAll(std::string_view text, std::string_view target, std::stri
     }
     result.append(text, start);
     return result;
-}
-
-bool isValidUtf8(std::string_view text) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    std::size_t size = text.size();
-    std::size_t i = 0;
-    while (i < size) {
-        unsigned char lead = bytes[i];
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t length;
-        unsigned char low = 0x80;  // allowed range of the second byte
-        unsigned char high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0) low = 0xA0;   // overlong
-            if (lead == 0xED) high = 0x9F;  // surrogates
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0) low = 0x90;   // overlong
-            if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
-        } else {
-            return false;
-        }
-        if (size - i < length || bytes[i + 1] < low || bytes[i + 1] > high) return false;
-        for (std::size_t k = 2; k < length; ++k)
-            if (!isContinuation(bytes[i + k])) return false;
-        i += length;
-    }
-    return true;
 }
 
 bool EpubPackagerFileUtility::findInFile(const fs::path& file, std::string_view text) {

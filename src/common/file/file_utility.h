@@ -55,10 +55,6 @@ public:
     static std::string randomFileName();
 };
 
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF. The
-// test a file name must pass to be written into a package.
-bool isValidUtf8(std::string_view text);
-
 // `text` with every occurrence of `target` (not empty) replaced, in one scan
 // from the start: replaced text is not scanned again.
 std::string replaceAll(std::string_view text, std::string_view target, std::string_view replacement);

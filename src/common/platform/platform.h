@@ -22,9 +22,6 @@ std::optional<fs::path> userTempFolder();
 // the test a workspace root must pass before anything is put in it.
 bool isPrivateFolder(const fs::path& folder);
 
-// Appends the UTF-8 form of one code point.
-void appendUtf8(std::string& out, char32_t code);
-
 // NUL-terminated UTF-16 to UTF-8; a lone surrogate becomes U+FFFD and a null
 // pointer gives an empty string.
 std::string utf16ToUtf8(const std::uint16_t* text);
