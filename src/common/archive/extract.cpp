@@ -10,30 +10,11 @@
 #include <utility>
 
 #include "common/archive/libzip_support.h"
+#include "common/file/descriptor.h"
 
 namespace packager::archive {
 
 namespace {
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : fd(fd) {}
-    Descriptor(Descriptor&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
-    Descriptor& operator=(Descriptor&& other) noexcept {
-        std::swap(fd, other.fd);
-        return *this;
-    }
-    ~Descriptor() {
-        if (fd >= 0) ::close(fd);
-    }
-    int get() const { return fd; }
-    explicit operator bool() const { return fd >= 0; }
-    // Closes now so that a failing close (a late write error) is seen.
-    bool close() { return ::close(std::exchange(fd, -1)) == 0; }
-
-private:
-    int fd;
-};
 
 // Opens (creating if needed) the sub-folder `name` of `parent`. A symbolic
 // link is never followed, so nothing can lead the extraction out of the

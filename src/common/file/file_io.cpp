@@ -1,5 +1,6 @@
 #include "common/file/file_io.h"
 
+#include "common/file/descriptor.h"
 #include "common/file/staged_file.h"
 
 #include <algorithm>
@@ -15,20 +16,6 @@
 namespace packager {
 
 namespace {
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() {
-        if (fd >= 0) ::close(fd);
-    }
-    int get() const { return fd; }
-
-private:
-    int fd;
-};
 
 constexpr std::size_t readChunk = 64 * 1024;
 

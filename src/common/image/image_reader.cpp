@@ -1,5 +1,6 @@
 #include "common/image/image_reader.h"
 
+#include "common/file/descriptor.h"
 #include "common/image/vips_runtime.h"
 
 #include <fcntl.h>
@@ -50,14 +51,10 @@ bool withinDecodingLimits(VipsImage* image) {
 // A source on a regular file. Opened here, not by libvips, so that a FIFO or a
 // folder is refused before anything waits on it.
 Source openSource(const std::filesystem::path& file) {
-    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return {};
+    const Descriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat info {};
-    Source source;
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
-        source = Source::adopt(vips_source_new_from_descriptor(fd));  // keeps its own duplicate
-    ::close(fd);
-    return source;
+    if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
+    return Source::adopt(vips_source_new_from_descriptor(fd.get()));  // keeps its own duplicate
 }
 
 Image firstPageOf(const Source& source) {
