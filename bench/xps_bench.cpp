@@ -6,6 +6,8 @@
 // hands each FILE in under its ENTRY name, registers its extension and runs
 // the update with the Blio packager's JPEG level. Exit status 0 on success.
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "xps/xps_utility.h"
@@ -16,7 +18,9 @@ int main(int argc, char** argv) {
         return 64;
     }
     constexpr float blioLevel = 0.7f;
-    packager::XpsUtility utility = packager::XpsUtility::initWithXpsFile(argv[1], blioLevel);
+    std::string staging = (std::filesystem::temp_directory_path() / "xps_bench-XXXXXX").string();
+    if (mkdtemp(staging.data()) == nullptr) return 1;
+    packager::XpsUtility utility = packager::XpsUtility::initWithXpsFile(argv[1], blioLevel, {staging, {}});
     for (int i = 2; i < argc; ++i) {
         const std::string argument = argv[i];
         const std::size_t equals = argument.find('=');
@@ -25,5 +29,7 @@ int main(int argc, char** argv) {
         utility.addFile(argument.substr(equals + 1), entry);
         utility.registerFileType(entry.substr(entry.rfind('.') + 1));
     }
-    return utility.compressXps() ? 0 : 1;
+    const bool updated = utility.compressXps();
+    std::filesystem::remove_all(staging);
+    return updated ? 0 : 1;
 }

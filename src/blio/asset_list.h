@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "blio/description_document.h"
@@ -83,10 +84,13 @@ public:
     const fs::path& tempDir() const { return tempDir_; }
     const fs::path& templatesDir() const { return templatesDir_; }
 
-    // Places inside the workspace.
+    // The package's folder of Blio files, which every run rebuilds whole.
+    static constexpr std::string_view kKnfbEntry = "Documents/1/Other/KNFB";
+
+    // Places inside the workspace; the staging tree mirrors the package's entries.
     fs::path blioTempDir() const { return tempDir_ / "BlioTemp"; }
     fs::path stagingDir() const { return blioTempDir() / "xpsTemp"; }
-    fs::path knfbDir() const { return stagingDir() / "Documents" / "1" / "Other" / "KNFB"; }
+    fs::path knfbDir() const { return stagingDir() / kKnfbEntry; }
     fs::path enhancedContentDir() const { return knfbDir() / "EnhancedContent"; }
 
 private:

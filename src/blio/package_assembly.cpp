@@ -20,7 +20,6 @@ constexpr float kImageCompressionLevel = 0.7f;
 constexpr double kDefaultSpineDepth = 1.0;
 constexpr std::string_view kSpineDepthPlaceholder = "#SPINEDEPTH#";
 
-constexpr std::string_view kKnfbEntry = "Documents/1/Other/KNFB/";
 constexpr std::string_view kThumbnailEntry = "Documents/1/Metadata/";
 // Always declared, for the KNFB files, art and thumbnails.
 constexpr std::string_view kFixedFileTypes[] = {"xml", "jpg", "jpeg", "png"};
@@ -46,7 +45,7 @@ void addIfPresent(XpsUtility& xps, const fs::path& file, const std::string& entr
 void addFlow(XpsUtility& xps, const fs::path& flow) {
     for (const fs::path& relative : walkFolder(flow)) {
         const fs::path file = flow / relative;
-        if (!isFolder(file)) xps.addFile(file, std::string(kKnfbEntry) + "Flow/" + relative.generic_string());
+        if (!isFolder(file)) xps.addFile(file, std::string(AssetList::kKnfbEntry) + "/Flow/" + relative.generic_string());
     }
 }
 
@@ -72,7 +71,8 @@ std::size_t addThumbnails(XpsUtility& xps, const fs::path& thumbnails) {
 }  // namespace
 
 std::uint32_t AssetList::embedDataInBlioPackage(const fs::path& xpsFile) {
-    XpsUtility xps = XpsUtility::initWithXpsFile(xpsFile, kImageCompressionLevel);
+    XpsUtility xps =
+        XpsUtility::initWithXpsFile(xpsFile, kImageCompressionLevel, {stagingDir(), std::string(kKnfbEntry)});
     Files::createDirectoryAtPath(knfbDir());
 
     // The spine depth goes into a copy in the workspace; the export's own file
@@ -84,7 +84,7 @@ std::uint32_t AssetList::embedDataInBlioPackage(const fs::path& xpsFile) {
     const std::string spineDepth = hasMetadata ? spineDepthText(sourceDir_) : std::string();
     if (hasMetadata) Files::replaceInFile(filledMetadata, kSpineDepthPlaceholder, spineDepth);
 
-    const std::string knfb(kKnfbEntry);
+    const std::string knfb = std::string(kKnfbEntry) + "/";
     addIfPresent(xps, sourceDir_ / "TableOfContents.xml", knfb + "TableOfContents.xml");
     if (hasMetadata) xps.addFile(filledMetadata, knfb + "Metadata.xml");
     addIfPresent(xps, blioTempDir() / "OverlayContent.xml", knfb + "EnhancedContent/OverlayContent.xml");

@@ -7,7 +7,6 @@
 #include "common/archive/archive.h"
 #include "common/file/file_io.h"
 #include "common/file/file_utility.h"
-#include "common/platform/platform.h"
 #include "common/text/ascii_case.h"
 #include "common/text/unicode.h"
 #include "xps/content_types.h"
@@ -23,8 +22,6 @@ namespace {
 
 constexpr std::string_view documentsFolder = "Documents";
 constexpr std::string_view pagesFolder = "Documents/1/Pages/";
-// The Blio packager's own folder: it rebuilds all of it on every run.
-constexpr std::string_view enhancedContentFolder = "Documents/1/Other/KNFB";
 
 bool isTiffName(std::string_view entryName) {
     const std::string extension = xps::lowerExtension(entryName);
@@ -49,10 +46,9 @@ bool isContentTypesPart(std::string_view entryName) {
 
 // Parts that may name an image: the fixed pages with their relationship
 // parts, wherever the package keeps them, and shared resource dictionaries.
-// The enhanced content is left out: it names no package image, and the Blio
-// packager has already staged its new version.
-bool mayReferenceImages(std::string_view entryName) {
-    if (entryName.starts_with(enhancedContentFolder)) return false;
+// The folder the caller rebuilds is left out: its new version is staged already.
+bool mayReferenceImages(std::string_view entryName, std::string_view replacedFolder) {
+    if (!replacedFolder.empty() && entryName.starts_with(replacedFolder)) return false;
     const std::string extension = xps::lowerExtension(entryName);
     return entryName.starts_with(pagesFolder) || extension == "fpage" || extension == "rels" || extension == "dict";
 }
@@ -81,11 +77,11 @@ struct XpsUtility::Run {
     std::vector<std::string> replacedTiffs;  // entry names of the TIFFs that were converted
 };
 
-XpsUtility XpsUtility::initWithXpsFile(const fs::path& xpsFile, float compressionLevel) {
+XpsUtility XpsUtility::initWithXpsFile(const fs::path& xpsFile, float compressionLevel, XpsStaging staging) {
     XpsUtility utility;
     utility.xpsFile_ = xpsFile;
     utility.compressionLevel_ = compressionLevel;
-    if (std::optional<fs::path> temp = platform::userTempFolder()) utility.tempDir_ = standardizePath(temp->string());
+    utility.staging_ = std::move(staging);
     utility.defaultFileTypeList_ = xps::defaultFileTypes();
     return utility;
 }
@@ -94,7 +90,7 @@ bool XpsUtility::addFile(const fs::path& source, const std::string& entryName) {
     if (std::ranges::find(zipEntries_, entryName) != zipEntries_.end()) return true;
     // A name that would leave the staging folder is never written, and one
     // that is not UTF-8 the package could not hold.
-    if (tempDir_.empty() || !archive::isSafeEntryName(entryName) || !isValidUtf8(entryName) || isContentTypesEntry(entryName))
+    if (stagingDir().empty() || !archive::isSafeEntryName(entryName) || !isValidUtf8(entryName) || isContentTypesEntry(entryName))
         return true;
     const fs::path staged = stagingDir() / entryName;
     const bool copied =
@@ -111,7 +107,7 @@ void XpsUtility::registerFileType(const std::string& extension) {
 }
 
 bool XpsUtility::compressXps() {
-    if (tempDir_.empty() || stagingFailed_) return false;
+    if (stagingDir().empty() || stagingFailed_) return false;
     try {
         std::optional<archive::Archive> archive = archive::Archive::open(xpsFile_);
         if (!archive) return false;
@@ -146,7 +142,7 @@ bool XpsUtility::extractResources(Run& run) {
         if (name.ends_with('/') || handedIn.contains(name)) continue;
         if (isContentTypesPart(name)) contentTypes.push_back(name);
         else if (isResourceImage(name) && isTiffName(name)) tiffs.push_back(name);
-        else if (mayReferenceImages(name)) referencing.push_back(name);
+        else if (mayReferenceImages(name, staging_.replacedFolder)) referencing.push_back(name);
     }
     run.referencing = run.archive.extract(literalPatterns(contentTypes), stagingDir());
     if (run.referencing.size() != contentTypes.size()) return false;
@@ -250,7 +246,8 @@ void XpsUtility::deleteExistingZipEntries(Run& run) {
     for (const std::string& name : run.replacedTiffs) patterns.push_back(xps::literalPattern(name));
     // Staged again, the enhanced content replaces the old one whole: entries
     // of an earlier run, under names not used this time, must not linger.
-    if (isFolder(stagingDir() / enhancedContentFolder)) patterns.push_back(std::string(enhancedContentFolder) + "/*");
+    const std::string& replaced = staging_.replacedFolder;
+    if (!replaced.empty() && isFolder(stagingDir() / replaced)) patterns.push_back(xps::literalPattern(replaced) + "/*");
     run.archive.remove(patterns);
 }
 

@@ -15,16 +15,27 @@ namespace fs = std::filesystem;
 // extensions are declared in an interleaved [Content_Types].xml. Whatever its
 // form, the content types then give every part the update writes a type.
 //
-// Files are staged below <user temp folder>/BlioTemp/xpsTemp, which mirrors
-// the archive's entry names; the caller owns that workspace. The archive on
+// Files are staged below the caller's staging folder (see XpsStaging). The archive on
 // disk is changed by one atomic commit: until compressXps() succeeds it is the
 // original, byte for byte. A part is removed only when it is replaced, and an
 // image is converted only when every part that may name it could be rewritten.
+// Where an update works, and the part of the package its caller rebuilds.
+struct XpsStaging {
+    // A folder the caller owns, mirroring the archive's entry names. Besides
+    // the files handed in, every file the caller placed below its Resources
+    // and Documents folders is added under its relative name.
+    fs::path folder;
+    // An entry folder ("Documents/1/Other/KNFB") the caller rebuilds whole:
+    // when staged, its old entries are removed, and its parts are not searched
+    // for image names. Empty when there is none.
+    std::string replacedFolder;
+};
+
 class XpsUtility {
 public:
     // Nothing is read or written yet; `compressionLevel` is the JPEG quality
     // (0..1) of converted images.
-    static XpsUtility initWithXpsFile(const fs::path& xpsFile, float compressionLevel);
+    static XpsUtility initWithXpsFile(const fs::path& xpsFile, float compressionLevel, XpsStaging staging);
 
     // Copies `source` into the staging tree as `entryName` (folders created as
     // needed) and records it, unless the listing step has already seen an
@@ -45,8 +56,7 @@ public:
 
     const fs::path& xpsFile() const { return xpsFile_; }
     float compressionLevel() const { return compressionLevel_; }
-    const fs::path& tempDir() const { return tempDir_; }
-    fs::path stagingDir() const { return tempDir_ / "BlioTemp" / "xpsTemp"; }
+    const fs::path& stagingDir() const { return staging_.folder; }
     const std::vector<std::string>& zipEntries() const { return zipEntries_; }
     const std::map<std::string, std::string>& defaultFileTypeList() const { return defaultFileTypeList_; }
     const std::map<std::string, std::string>& registeredFileTypes() const { return registeredFileTypes_; }
@@ -70,7 +80,7 @@ private:
 
     fs::path xpsFile_;
     float compressionLevel_ = 0;
-    fs::path tempDir_;
+    XpsStaging staging_;
     std::vector<std::string> zipEntries_;
     std::map<std::string, std::string> defaultFileTypeList_;
     std::map<std::string, std::string> registeredFileTypes_;

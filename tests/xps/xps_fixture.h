@@ -134,7 +134,8 @@ inline void makeTiffVariant(const fs::path& original, const fs::path& variant, c
 // Runs the update as the Blio packager does, with the files handed in.
 inline bool compress(const fs::path& xps, const Entries& added, const std::vector<std::string>& extensions,
                      const fs::path& work, float level = 0.7f) {
-    XpsUtility utility = XpsUtility::initWithXpsFile(xps, level);
+    fs::remove_all(work / "staging");
+    XpsUtility utility = XpsUtility::initWithXpsFile(xps, level, {work / "staging", "Documents/1/Other/KNFB"});
     int count = 0;
     for (const auto& [name, bytes] : added) {
         const fs::path source = work / ("added-" + std::to_string(count++));

@@ -71,7 +71,6 @@ TEST_F(XpsUpdateTest, EveryCorpusPackageStaysRenderableWithTheAddedFiles) {
         const fs::path xps = copyOf(item.path());
         ASSERT_TRUE(compress(xps, addedFiles, addedTypes, scratch));
         expectConsistentUpdate(item.path(), xps, addedFiles);
-        fs::remove_all(tmp / "BlioTemp");
     }
 }
 
@@ -147,7 +146,6 @@ TEST_F(XpsUpdateTest, TiffVariantsOfRealPackagesAreConvertedAndRenamed) {
         EXPECT_TRUE(types.find("extension=\"" + extension + "\"") != std::string::npos ||
                     types.find(lower("/" + variant.expectedName) + "\" contenttype=\"image/") != std::string::npos)
             << types;
-        fs::remove_all(tmp / "BlioTemp");
     }
 }
 
@@ -170,11 +168,10 @@ TEST_F(XpsUpdateTest, DamagedInputsAreRefusedOrKeptWhileTheRestIsUpdated) {
     const std::string good = photoTiff(scratch);
     const fs::path handedIn = write("handed-in.xps", miniXps({{"a.tif", good}}));
     const std::string handedInBefore = readText(handedIn);
-    XpsUtility utility = XpsUtility::initWithXpsFile(handedIn, 0.7f);
+    XpsUtility utility = XpsUtility::initWithXpsFile(handedIn, 0.7f, {scratch / "staging", {}});
     EXPECT_FALSE(utility.addFile(scratch / "missing.xml", "Documents/1/Other/KNFB/Metadata.xml"));
     EXPECT_FALSE(utility.compressXps());
     EXPECT_EQ(readText(handedIn), handedInBefore);
-    fs::remove_all(tmp / "BlioTemp");
 
     // TIFFs that cannot be decoded, or declare more pixels than may be
     // decoded, stay as they were with their references and declarations; the
@@ -219,10 +216,10 @@ TEST_F(XpsUpdateTest, EntriesEscapingTheStagingFolderAreNeverWritten) {
     const fs::path xps = scratch / "escaping.xps";
     ASSERT_TRUE(archive::writeStoredArchive(xps, stored));
 
-    XpsUtility utility = XpsUtility::initWithXpsFile(xps, 0.7f);
+    XpsUtility utility = XpsUtility::initWithXpsFile(xps, 0.7f, {scratch / "staging" / "tree", {}});
     utility.addFile(scratch / "files" / "0", "../../added.xml");
     ASSERT_TRUE(utility.compressXps());
-    for (const fs::path& outside : {tmp / "BlioTemp" / "x.tif", tmp / "y.tif", tmp / "added.xml", tmp / "BlioTemp" / "added.xml"})
+    for (const fs::path& outside : {scratch / "staging" / "x.tif", scratch / "y.tif", scratch / "added.xml", scratch / "staging" / "added.xml"})
         EXPECT_FALSE(fs::exists(outside)) << outside;
     const Entries updated = readEntries(xps);
     EXPECT_TRUE(updated.contains("Resources/a.jpg"));
@@ -271,7 +268,6 @@ TEST_F(XpsUpdateTest, KilledUpdateLeavesTheOriginalOrTheWholeUpdate) {
     fs::create_directories(scratch / "added");
 
     auto run = [&](std::optional<std::chrono::microseconds> killAfter) {
-        fs::remove_all(tmp / "BlioTemp");
         setenv(kUpdateChildVariable, xps.c_str(), 1);
         auto child = ChildProcess::start("/proc/self/exe", {"--gtest_filter=XpsUpdateChild.*"}, scratch / "child.log");
         unsetenv(kUpdateChildVariable);
