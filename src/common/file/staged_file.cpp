@@ -96,10 +96,14 @@ bool StagedFile::commit() {
         discard();
         return false;
     }
-    // An unnamed file is named and renamed back to back, so that a process
-    // killed in between is all but impossible to leave a hidden file behind;
-    // it is closed only once published.
-    const bool published = giveName() && ::rename(temporary.c_str(), destination.c_str()) == 0;
+    // An unnamed file takes its name directly when the name is free, so a
+    // process killed meanwhile leaves nothing behind. Over an existing file it
+    // must pass through a temporary name, given and renamed back to back to
+    // make a leftover all but impossible. It is closed only once published.
+    const std::string link = kDescriptorLinks + std::to_string(fd);
+    bool published = ::linkat(AT_FDCWD, link.c_str(), AT_FDCWD, destination.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    if (!published && errno == EEXIST)
+        published = giveName() && ::rename(temporary.c_str(), destination.c_str()) == 0;
     if (published) temporary.clear();
     const bool closed = ::close(std::exchange(fd, -1)) == 0;
     discard();
