@@ -39,7 +39,7 @@ private:
     static constexpr std::string_view kHtmlTemplate = "OverlayAssets/Html/HtmlViewer.html";
 
     const std::string& keyFor(const std::string& path);
-    // Files::copy, or linkOrCopyFile to a new file name, and makeViewerPage,
+    // Files::copy, linkOrCopyFile to a new file name, and a viewer page, each
     // noting a failure that is the workspace's: a source that cannot be copied
     // is only left out.
     bool copy(const fs::path& from, const fs::path& to);

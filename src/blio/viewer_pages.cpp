@@ -41,14 +41,13 @@ std::string slideshowImageFragment(std::string_view key, std::string_view fileNa
     return fragment;
 }
 
-bool ViewerTemplate::read() {
+void ViewerTemplate::read() {
     tried = true;
     struct stat info {};
-    if (::stat(file.c_str(), &info) != 0) return false;
+    if (::stat(file.c_str(), &info) != 0) return;
     permissions = info.st_mode & 07777;
     text = readFile(file);
     if (text && !isValidUtf8(*text)) text.reset();
-    return text.has_value();
 }
 
 bool ViewerTemplate::makePage(const fs::path& page, std::string_view replacement) {

@@ -33,7 +33,7 @@ public:
     const fs::path& path() const { return file; }
 
 private:
-    bool read();
+    void read();
 
     fs::path file;
     std::string_view placeholder;

@@ -21,9 +21,9 @@ constexpr std::size_t readChunk = 64 * 1024;
 
 // Copies in the kernel, without passing the bytes through our memory: much
 // faster for the large packages this delivers, and a copy-on-write clone on
-// file systems that have them. Nothing when the system cannot
-// copy between these files (another file system, an old kernel) and nothing
-// has been copied yet, so the caller can fall back to reading and writing.
+// file systems that have them. Nothing when the system cannot copy between
+// these files (another file system, an old kernel) and nothing has been
+// copied yet, so the caller can fall back to reading and writing.
 std::optional<bool> copyInKernel(int source, int target) {
     constexpr std::size_t chunk = std::size_t{1} << 30;
     bool copiedAny = false;
@@ -89,8 +89,9 @@ bool walkInto(const fs::path& root, const fs::path& relative, bool strict, std::
     return true;
 }
 
-// A regular file opened for reading (a link to one is followed); anything
-// else is refused without blocking, as in readFile.
+// A regular file opened for reading (a link to one is followed). Anything
+// else is refused: O_NONBLOCK keeps open() from waiting on a FIFO, and means
+// nothing for a regular file.
 class RegularFile {
 public:
     explicit RegularFile(const fs::path& file) : fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
@@ -98,6 +99,7 @@ public:
     }
     bool isOpen() const { return fd.get() >= 0 && S_ISREG(info.st_mode); }
     int descriptor() const { return fd.get(); }
+    std::size_t size() const { return static_cast<std::size_t>(info.st_size); }
 
     // An atomic copy with the file's permission bits.
     bool copyTo(const fs::path& to) const {
@@ -128,18 +130,16 @@ std::optional<std::string> homeFolder() {
 }  // namespace
 
 std::optional<std::string> readFile(const fs::path& file) {
-    // O_NONBLOCK keeps open() from waiting on a FIFO; it means nothing for a regular file.
-    Descriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    struct stat info {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    const RegularFile source(file);
+    if (!source.isOpen()) return std::nullopt;
 
     // One byte of headroom lets the final zero-length read see end of file
     // without growing the buffer; the loop still copes with a file that grows.
-    std::string bytes(static_cast<std::size_t>(info.st_size) + 1, '\0');
+    std::string bytes(source.size() + 1, '\0');
     std::size_t used = 0;
     for (;;) {
         if (used == bytes.size()) bytes.resize(bytes.size() + readChunk);
-        ssize_t got = ::read(fd.get(), bytes.data() + used, bytes.size() - used);
+        ssize_t got = ::read(source.descriptor(), bytes.data() + used, bytes.size() - used);
         if (got == 0) break;
         if (got < 0) {
             if (errno == EINTR) continue;
