@@ -1,6 +1,7 @@
 // The commands that drive the library through its C interface, exactly as a
 // host would: UTF-16 paths in, a result code out.
 #include <charconv>
+#include <filesystem>
 #include <iostream>
 #include <string>
 
@@ -19,7 +20,10 @@ int report(std::uint32_t code, const std::string& destination, std::string_view 
         std::cerr << "ebookpack: " << resultMessage(code) << "\n";
         return static_cast<int>(code);
     }
-    std::cout << packager::packagePath(destination, extension).value_or(destination) << "\n";
+    std::filesystem::path package = packager::packagePath(destination, extension).value_or(destination);
+    // A folder already bearing the package's name takes the package inside it.
+    if (std::filesystem::is_directory(package)) package /= package.filename();
+    std::cout << package.string() << "\n";
     return 0;
 }
 
