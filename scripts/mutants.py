@@ -12,8 +12,12 @@ Mutant ids hash the file, the line's text and the change, not the line
 number, so the results of two revisions can be compared where a line
 survived: `compare OLD NEW` lists the mutants only OLD's suite killed.
 
-    mutants.py run SCRATCH RESULTS [--count N] [--seed S] [--jobs J]
+    mutants.py run SCRATCH RESULTS [--count N] [--seed S] [--jobs J] [--replay OLD_RESULTS]
     mutants.py compare OLD_RESULTS NEW_RESULTS
+
+--replay runs the mutants of an earlier run again, on whichever lines of the
+tree still read as they did (a line that moved to another file counts), the
+ones that run killed first; mutants whose line is gone are listed as such.
 """
 import argparse
 import hashlib
@@ -86,9 +90,14 @@ def run(arguments):
     if quiet(build_command, root, None) != 0 or quiet(test_command, root, None) != 0:
         sys.exit("the unmutated tree does not build or does not pass its tests")
 
-    sample = random.Random(arguments.seed).sample(candidates(root), arguments.count)
-    counts = {"killed": 0, "survived": 0, "stillborn": 0}
+    if arguments.replay:
+        sample, gone = replayed(candidates(root), arguments.replay)
+    else:
+        sample, gone = random.Random(arguments.seed).sample(candidates(root), arguments.count), []
+    counts = {"killed": 0, "survived": 0, "stillborn": 0, "gone": len(gone)}
     with open(arguments.results, "w", encoding="utf-8") as results:
+        for fields in gone:
+            results.write("\t".join([fields[0], "gone"] + fields[2:]) + "\n")
         for index, mutant in enumerate(sample, 1):
             path = root / mutant["file"]
             original = path.read_text(encoding="utf-8")
@@ -111,13 +120,30 @@ def run(arguments):
                   flush=True)
     viable = counts["killed"] + counts["survived"]
     print(f"killed {counts['killed']} of {viable} viable mutants "
-          f"({100.0 * counts['killed'] / max(viable, 1):.1f} %); {counts['stillborn']} did not compile")
+          f"({100.0 * counts['killed'] / max(viable, 1):.1f} %); {counts['stillborn']} did not compile"
+          + (f"; {counts['gone']} on lines no longer in the tree" if gone else ""))
+
+
+def load(file):
+    """Results by mutant id: id, outcome, file:line, change, line text."""
+    return {fields[0]: fields for fields in (line.rstrip("\n").split("\t") for line in open(file))}
+
+
+def replayed(found, old_results):
+    """The mutants of an earlier run found again, those it killed first, and the rows of those not found."""
+    by_id = {mutant["id"]: mutant for mutant in found}
+    by_text = {(mutant["text"], mutant["change"]): mutant for mutant in found}
+    sample, gone = [], []
+    for fields in sorted(load(old_results).values(), key=lambda fields: fields[1] != "killed"):
+        mutant = by_id.get(fields[0]) or by_text.get((fields[4], fields[3]))
+        if mutant is None:
+            gone.append(fields)
+        else:
+            sample.append(dict(mutant, id=fields[0]))
+    return sample, gone
 
 
 def compare(arguments):
-    def load(file):
-        return {fields[0]: fields for fields in (line.rstrip("\n").split("\t") for line in open(file))}
-
     old, new = load(arguments.old), load(arguments.new)
     for mutant_id, fields in old.items():
         if fields[1] == "killed" and mutant_id in new and new[mutant_id][1] == "survived":
@@ -133,6 +159,7 @@ def main():
     run_parser.add_argument("--count", type=int, default=150)
     run_parser.add_argument("--seed", type=int, default=1)
     run_parser.add_argument("--jobs", type=int, default=2)
+    run_parser.add_argument("--replay")
     run_parser.set_defaults(handler=run)
     compare_parser = commands.add_parser("compare")
     compare_parser.add_argument("old")
