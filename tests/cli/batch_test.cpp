@@ -8,8 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "../epub/epub_fixture.h"
-#include "scratch.h"
+#include "package_contents.h"
 
 namespace packager {
 namespace {
@@ -28,7 +27,7 @@ protected:
     // The batch's own folders are gone and no job left anything in TMPDIR.
     void expectTempFolderEmpty() { EXPECT_TRUE(fs::is_empty(tmp)) << "left behind in " << tmp; }
 
-    fs::path book() { return copyExport(sourceDir() / "examples/epub-book", scratch / "my export"); }
+    fs::path book() { return copyExportFolder(sourceDir() / "examples/epub-book", scratch / "my export"); }
     fs::path minimal() { return corpusDir() / "export/minimal"; }
 
     // Job i's destination. Concurrent runs into one folder can collide on the

@@ -1,13 +1,17 @@
-// Golden packages: each example and corpus export is packaged through the
+// Golden runs: each example and corpus export is packaged through the
 // command line (and so through the C interface) with each option set that
-// changes the output, and a manifest of the package and of the export folder
-// afterwards is compared with the one checked in under tests/golden/expected.
-// A refactoring that changes no output leaves every manifest as it was.
+// changes the output, and with the bad inputs and destinations a host can
+// hand over. What the run printed, its exit status and a manifest of
+// everything in the test's folder afterwards (the package, the export folder,
+// the temporary folder) are compared with the file checked in under
+// tests/golden/expected. A refactoring that changes no output leaves every
+// manifest as it was.
 //
-// The manifest lists each entry's name, compression method, size and a hash
-// of its bytes. Names the library draws at random (12 hexadecimal digits),
-// the dates it stamps and the test's own folder are masked first, in names
-// and contents alike. EBOOKPACK_GOLDEN_UPDATE=1 rewrites the expected files.
+// The manifest lists each file, and each entry of a package, with its
+// compression method, size and a hash of its bytes. Names the library draws
+// at random (12 hexadecimal digits), the dates it stamps and the test's own
+// folder are masked first, in names and contents alike.
+// EBOOKPACK_GOLDEN_UPDATE=1 rewrites the expected files.
 #include <zip.h>
 
 #include <algorithm>
@@ -20,29 +24,150 @@
 #include <vector>
 
 #include "scratch.h"
+#include "xps_entries.h"
 
 namespace packager::testing {
 namespace {
 
+// The test's folder holds the export ("export"), its temporary folder ("tmp")
+// and, for rows that change the bundle, a copy of the plug-in ("bundle").
+using Preparation = void (*)(const fs::path& scratch);
+
 struct GoldenCase {
     const char* name;
-    const char* source;  // relative to the repository, or to the corpus with "corpus:"
+    // Relative to the repository, to the corpus with "corpus:", or "xps:" and
+    // a corpus XPS document, which then replaces the Blio example's own.
+    const char* source;
     const char* command;  // "epub" or "blio"
-    const char* options;
+    const char* options = "";
+    const char* destination = "out/Book";  // below the test's folder unless absolute
+    Preparation prepare = nullptr;
+    Preparation bundle = nullptr;  // changes a copy of the plug-in's bundle the run then loads
 };
 
+fs::path exportedXps(const fs::path& scratch) { return scratch / "export" / "blio-book.xps"; }
+
+// The package's image referenced from a resource dictionary and from relative
+// relationship targets, made a TIFF declared by a Default.
+void makeChocolateTiff(const fs::path& scratch, bool keepAlpha) {
+    const std::string image = "Resources/dc22c543-4ccc-417c-9a55-dae32af467bd";
+    makeTiffVariant(exportedXps(scratch), exportedXps(scratch), image + ".png", image + ".tif", keepAlpha,
+                    "<Default Extension=\"tif\" ContentType=\"image/tiff\" />");
+}
+
 const GoldenCase kCases[] = {
-    {"epub-book-epub3", "examples/epub-book", "epub", ""},
+    {"epub-book-epub3", "examples/epub-book", "epub"},
     {"epub-book-epub2", "examples/epub-book", "epub", "--epub-version 2"},
     {"epub-book-epub3-fixed-landscape-spread-right", "examples/epub-book", "epub",
      "--fixed-layout --orientation landscape --spread right --page-size 768x1024"},
     {"epub-book-epub2-fixed", "examples/epub-book", "epub", "--epub-version 2 --fixed-layout"},
-    {"minimal-epub3", "corpus:export/minimal", "epub", ""},
-    {"sierra-epub3", "corpus:export/sierra", "epub", ""},
+    {"minimal-epub3", "corpus:export/minimal", "epub"},
+    {"sierra-epub3", "corpus:export/sierra", "epub"},
     {"sierra-epub3-fixed-spread-none", "corpus:export/sierra", "epub", "--fixed-layout --spread none"},
     {"sierra-epub2", "corpus:export/sierra", "epub", "--epub-version 2"},
-    {"blio-book", "examples/blio-book", "blio", ""},
-    {"book1-blio", "corpus:blio-export/book1", "blio", ""},
+    {"blio-book", "examples/blio-book", "blio"},
+    {"book1-blio", "corpus:blio-export/book1", "blio"},
+    {"xps-tiff-alpha", "xps:aspose-sample1-1p-tiff-alpha-jpg-icc.xps", "blio"},
+    {"xps-two-documents", "xps:wpf-officeinhealthcare-2docs-6p-png-jpg.xps", "blio"},
+    {"xps-fonts", "xps:wpf-chocolate-4p-png-odttf.xps", "blio"},
+    {"xps-outline", "xps:pdfsharpxps-outline-38p-png-jpg.xps", "blio"},
+    {"xps-utf16", "xps:tika-various-1p-png-jpg-utf16.xps", "blio"},
+    {"xps-nonstandard-layout", "xps:wpf-spec-nonstandard-layout-2p-png.xps", "blio"},
+    {"xps-utf16-fonts", "xps:tika-ppt-3p-utf16-odttf.xps", "blio"},
+    {"xps-interleaved", "xps:pdfsharpxps-crop-example-interleaved-1p-png.xps", "blio"},
+    // Real packages with one image made a TIFF: with alpha it becomes a PNG,
+    // opaque a JPEG, and every reference follows, UTF-16 pages and names in
+    // other cases than the entry's included.
+    {"xps-tiff-with-alpha-by-default", "xps:wpf-chocolate-4p-png-odttf.xps", "blio", "", "out/Book",
+     [](const fs::path& scratch) { makeChocolateTiff(scratch, true); }},
+    {"xps-opaque-tiff-by-default", "xps:wpf-chocolate-4p-png-odttf.xps", "blio", "", "out/Book",
+     [](const fs::path& scratch) { makeChocolateTiff(scratch, false); }},
+    {"xps-tiff-in-utf16-page", "xps:tika-various-1p-png-jpg-utf16.xps", "blio", "", "out/Book",
+     [](const fs::path& scratch) {
+         makeTiffVariant(exportedXps(scratch), exportedXps(scratch), "Resources/Images/image_0.png",
+                         "Resources/image_0.tif", false,
+                         "<Override PartName=\"/Resources/image_0.tif\" ContentType=\"image/tiff\"/>");
+     }},
+    {"xps-tiff-named-in-other-cases", "xps:tika-various-1p-png-jpg-utf16.xps", "blio", "", "out/Book",
+     [](const fs::path& scratch) {
+         makeTiffVariant(exportedXps(scratch), exportedXps(scratch), "Resources/Images/image_0.png",
+                         "Resources/Image_0.tif", false,
+                         "<Override PartName=\"/RESOURCES/image_0.TIF\" ContentType=\"image/tiff\"/>",
+                         "resources/IMAGE_0.tif");
+     }},
+
+    // Where the package goes: beside what the destination folder holds, named
+    // after the destination, into the export folder (which is then tidied),
+    // and nowhere for a destination that names no file or lies inside the
+    // export.
+    {"epub-foreign-items-kept", "examples/epub-book", "epub", "", "out/Other.epub",
+     [](const fs::path& scratch) { writeText(scratch / "out" / "dummyfolder" / "keep.txt", "not the packager's"); }},
+    {"epub-into-export", "examples/epub-book", "epub", "", "export/Book"},
+    {"epub-destination-is-a-folder", "examples/epub-book", "epub", "", "out/Shelf.epub",
+     [](const fs::path& scratch) { fs::create_directories(scratch / "out" / "Shelf.epub"); }},
+    {"blio-name-in-other-case", "examples/blio-book", "blio", "", "out/Caps.XPS"},
+    {"blio-trailing-separators", "examples/blio-book", "blio", "", "out/Book//"},
+    {"blio-into-export", "examples/blio-book", "blio", "", "export/Book",
+     [](const fs::path& scratch) { writeText(scratch / "export" / "Book_Assets" / "kept.txt", "the package's"); }},
+    {"blio-over-exported-xps", "examples/blio-book", "blio", "", "export/blio-book"},
+    {"blio-into-export-subfolder", "examples/blio-book", "blio", "", "export/Flow/Book"},
+    {"blio-into-new-export-subfolder", "examples/blio-book", "blio", "", "export/new/Book"},
+    {"blio-parent-folder", "examples/blio-book", "blio", "", "out/.."},
+    {"blio-root", "examples/blio-book", "blio", "", "/"},
+    {"epub-root", "examples/epub-book", "epub", "", "/"},
+    {"epub-under-a-file", "examples/epub-book", "epub", "", "a-file/Book",
+     [](const fs::path& scratch) { writeText(scratch / "a-file", "in the way"); }},
+
+    // Damaged files of the export are packaged as they stand.
+    {"epub-damaged-files-kept", "examples/epub-book", "epub", "", "out/Book",
+     [](const fs::path& scratch) {
+         const fs::path oebps = scratch / "export" / "OEBPS";
+         writeText(oebps / "Flow_1.xhtml", "<html><body><p><video id=\"box1\"></p>");
+         writeText(oebps / "Metadata.xml", "<Metadata><Edition Name=\"x\">");
+         writeText(oebps / "toc.ncx", "<ncx");
+         writeText(scratch / "export" / "AssetList.xml", "<AssetList><Asset ID=\"box1\"><Path>");
+     }},
+
+    // Exports and bundles the run refuses, leaving everything as it was.
+    {"epub-source-missing", "examples/epub-book", "epub", "", "out/Book",
+     [](const fs::path& scratch) { fs::remove_all(scratch / "export"); }},
+    {"epub-source-is-a-file", "examples/epub-book", "epub", "", "out/Book",
+     [](const fs::path& scratch) {
+         fs::remove_all(scratch / "export");
+         writeText(scratch / "export", "a file");
+     }},
+    {"epub-no-reflow-folder", "examples/epub-book", "epub", "", "out/Book",
+     [](const fs::path& scratch) { fs::rename(scratch / "export" / "OEBPS", scratch / "export" / "oebps"); }},
+    {"epub-no-flow-pages", "examples/epub-book", "epub", "", "out/new/Book",
+     [](const fs::path& scratch) {
+         for (const auto& page : fs::directory_iterator(scratch / "export" / "OEBPS"))
+             if (page.path().filename().string().starts_with("Flow_")) fs::remove(page.path());
+     }},
+    {"epub-no-media-types", "examples/epub-book", "epub", "", "out/Book", nullptr,
+     [](const fs::path& bundle) { fs::remove(bundle / "Resources" / "MediaTypes.xml"); }},
+    {"epub-no-templates", "examples/epub-book", "epub", "", "out/Book", nullptr,
+     [](const fs::path& bundle) { fs::remove_all(bundle / "Resources" / "Templates"); }},
+    {"blio-no-templates", "examples/blio-book", "blio", "", "out/Book", nullptr,
+     [](const fs::path& bundle) { fs::remove_all(bundle / "Resources" / "Templates"); }},
+    {"blio-source-missing", "examples/blio-book", "blio", "", "out/Book",
+     [](const fs::path& scratch) { fs::remove_all(scratch / "export"); }},
+    {"blio-no-asset-list", "examples/blio-book", "blio", "", "out/Book",
+     [](const fs::path& scratch) { fs::remove(scratch / "export" / "AssetList.xml"); }},
+    {"blio-xps-in-capitals", "examples/blio-book", "blio", "", "out/Book",
+     [](const fs::path& scratch) {
+         fs::rename(scratch / "export" / "blio-book.xps", scratch / "export" / "blio-book.XPS");
+         fs::create_directory(scratch / "export" / "folder.xps");
+     }},
+    {"blio-xps-not-an-archive", "examples/blio-book", "blio", "", "out/new/Book",
+     [](const fs::path& scratch) { writeText(scratch / "export" / "blio-book.xps", "not an archive"); }},
+    {"epub-workspace-blocked", "examples/epub-book", "epub", "", "out/Book",
+     [](const fs::path& scratch) { writeText(scratch / "tmp" / "TavrinEpubTemp", "a file where the workspace goes"); }},
+    {"epub-stale-workspace", "examples/epub-book", "epub", "", "out/Book",
+     [](const fs::path& scratch) { writeText(scratch / "tmp" / "TavrinEpubTemp" / "old" / "page", "an earlier run's"); }},
+    {"blio-workspace-blocked", "examples/blio-book", "blio", "", "out/Book",
+     [](const fs::path& scratch) { writeText(scratch / "tmp" / "BlioTemp", "a file where the workspace goes"); }},
+    {"blio-stale-workspace", "examples/blio-book", "blio", "", "out/Book",
+     [](const fs::path& scratch) { writeText(scratch / "tmp" / "BlioTemp" / "leftover" / "old", "an earlier run's"); }},
 };
 
 std::uint64_t fnv1a(std::string_view bytes) {
@@ -159,18 +284,19 @@ std::vector<std::string> archiveManifest(const fs::path& file, const std::string
     return lines;
 }
 
-// The export folder after the run: its packages listed entry by entry.
+// Every file below `root` but the copied bundle, packages listed entry by entry.
 std::vector<std::string> folderManifest(const fs::path& root, const std::string& folder) {
     std::vector<std::string> lines;
-    for (const auto& item : fs::recursive_directory_iterator(root)) {
-        if (!item.is_regular_file()) continue;
-        const std::string relative = "export/" + masked(fs::relative(item.path(), root).string(), folder);
-        const std::string extension = item.path().extension().string();
+    for (auto item = fs::recursive_directory_iterator(root); item != fs::recursive_directory_iterator(); ++item) {
+        const std::string relative = masked(fs::relative(item->path(), root).string(), folder);
+        if (relative == "bundle") item.disable_recursion_pending();
+        if (!item->is_regular_file() || item->is_symlink()) continue;
+        const std::string extension = item->path().extension().string();
         if (extension == ".xps" || extension == ".epub") {
-            for (const std::string& line : archiveManifest(item.path(), relative + ":", folder)) lines.push_back(line);
+            for (const std::string& line : archiveManifest(item->path(), relative + ":", folder)) lines.push_back(line);
             continue;
         }
-        const std::string content = masked(readText(item.path()), folder);
+        const std::string content = masked(readText(item->path()), folder);
         std::ostringstream line;
         line << relative << " size=" << content.size() << " hash=" << std::hex << fnv1a(content);
         lines.push_back(line.str());
@@ -179,26 +305,46 @@ std::vector<std::string> folderManifest(const fs::path& root, const std::string&
     return lines;
 }
 
+// The export the row starts from, copied to `to`.
+void copySource(const std::string& source, const fs::path& to) {
+    if (source.starts_with("xps:")) {
+        copyExportFolder(sourceDir() / "examples/blio-book", to);
+        fs::copy_file(corpusDir() / "xps" / source.substr(4), to / "blio-book.xps",
+                      fs::copy_options::overwrite_existing);
+        fs::permissions(to / "blio-book.xps", fs::perms::owner_write, fs::perm_options::add);
+    } else if (source.starts_with("corpus:")) {
+        copyExportFolder(corpusDir() / source.substr(7), to);
+    } else {
+        copyExportFolder(sourceDir() / source, to);
+    }
+}
+
+// The command line that runs the row, loading a changed copy of the bundle
+// when the row asks for one.
+std::string commandLine(const GoldenCase& golden, const fs::path& scratch) {
+    std::string command = shellQuote(cliPath()) + " " + golden.command + " " + shellQuote(scratch / "export") + " " +
+                          shellQuote(golden.destination[0] == '/' ? fs::path(golden.destination)
+                                                                  : scratch / golden.destination) +
+                          " " + golden.options;
+    if (golden.bundle == nullptr) return command;
+    const fs::path bundle = scratch / "bundle";
+    fs::copy(bundleDir(), bundle, fs::copy_options::recursive);
+    golden.bundle(bundle);
+    return "LD_LIBRARY_PATH=" + shellQuote(bundle) + " " + command;
+}
+
 class Golden : public ScratchTest, public ::testing::WithParamInterface<GoldenCase> {};
 
-TEST_P(Golden, PackageAndExportMatchTheirManifest) {
+TEST_P(Golden, RunMatchesItsManifest) {
     const GoldenCase& golden = GetParam();
-    const std::string source = golden.source;
-    const fs::path original =
-        source.starts_with("corpus:") ? corpusDir() / source.substr(7) : sourceDir() / source;
-    const fs::path exported = copyExportFolder(original, scratch / "export");
-    const fs::path destination = scratch / "out" / "Book";
+    copySource(golden.source, scratch / "export");
+    if (golden.prepare != nullptr) golden.prepare(scratch);
     std::string output;
-    ASSERT_EQ(runCommand(shellQuote(cliPath()) + " " + golden.command + " " + shellQuote(exported) + " " +
-                             shellQuote(destination) + " " + golden.options,
-                         &output),
-              0)
-        << output;
+    const int status = runCommand(commandLine(golden, scratch), &output);
 
-    const std::string package = destination.string() + (std::string(golden.command) == "epub" ? ".epub" : ".xps");
     std::ostringstream manifest;
-    for (const std::string& line : archiveManifest(package, "package:", scratch.string())) manifest << line << "\n";
-    for (const std::string& line : folderManifest(exported, scratch.string())) manifest << line << "\n";
+    manifest << "exit " << status << ": " << masked(output, scratch.string());
+    for (const std::string& line : folderManifest(scratch, scratch.string())) manifest << line << "\n";
 
     const fs::path expected = sourceDir() / "tests/golden/expected" / (std::string(golden.name) + ".txt");
     if (std::getenv("EBOOKPACK_GOLDEN_UPDATE") != nullptr) writeText(expected, manifest.str());

@@ -3,14 +3,23 @@
 #include <string>
 #include <string_view>
 
-#include "../epub/epub_fixture.h"
 #include "blio/blio_package_run.h"
+#include "epub/epub_package_run.h"
+#include "package_contents.h"
 
 namespace packager::testing {
 
 // Text that lives only in a file outside every export: finding it in a book
 // means the run read something it had no business reading.
 inline constexpr std::string_view kSecret = "SECRET-7f3a9c0e";
+
+inline EpubOptions epubOptions() {
+    EpubOptions options{};
+    options.epubVersion = 3;
+    options.pageWidth = 600;
+    options.pageHeight = 800;
+    return options;
+}
 
 // Every entry of a package, name and bytes, checked readable on the way:
 // empty when the package is missing or any entry cannot be read back.
@@ -32,7 +41,7 @@ class HostileExportTest : public ScratchTest {
 protected:
     void SetUp() override {
         ScratchTest::SetUp();
-        source = copyExport(sourceDir() / "examples" / "epub-book", scratch / "export");
+        source = copyExportFolder(sourceDir() / "examples" / "epub-book", scratch / "export");
         secretFile = scratch / "private" / "secret.txt";
         writeText(secretFile, kSecret);
         book = scratch / "out" / "Book.epub";
@@ -44,7 +53,7 @@ protected:
     }
     std::string bookContents() const { return packageContents(book); }
 
-    fs::path copyBlioExample() { return copyExport(sourceDir() / "examples" / "blio-book", scratch / "blio-export"); }
+    fs::path copyBlioExample() { return copyExportFolder(sourceDir() / "examples" / "blio-book", scratch / "blio-export"); }
     std::uint32_t packageBlioBook(const fs::path& blioSource) {
         return createBlioPackage(blioSource.string(), blioPackage.string(), bundleDir());
     }

@@ -7,8 +7,8 @@
 #include <chrono>
 #include <functional>
 
-#include "../xps/xps_fixture.h"
 #include "hostile_export.h"
+#include "xps_entries.h"
 
 namespace packager::testing {
 namespace {
@@ -40,6 +40,34 @@ void corruptEntry(std::string& zip, const std::string& name) {
 // General-purpose flag bit 0: readers need a password they are not given.
 void flagEncrypted(std::string& zip, const std::string& name) {
     forEachHeader(zip, name, [&](std::size_t header, bool local) { zip[header + (local ? 6 : 8)] |= 1; });
+}
+
+// A white bilevel CCITT G4 TIFF, one strip: a few kilobytes for any size, as
+// every row repeats the row above and so takes one bit.
+inline std::string blankG4Tiff(std::uint32_t width, std::uint32_t height) {
+    std::string strip((height + 7) / 8, '\xFF');
+    strip += std::string("\x00\x10\x01\x00\x10\x01", 6);  // end of facsimile block
+    if (strip.size() % 2 != 0) strip += '\0';                 // the directory starts on a word
+    std::string tiff("II*\0", 4);
+    auto put16 = [&](std::uint32_t value) { tiff += {static_cast<char>(value & 0xFF), static_cast<char>(value >> 8 & 0xFF)}; };
+    auto put32 = [&](std::uint32_t value) { put16(value & 0xFFFF); put16(value >> 16); };
+    put32(8 + static_cast<std::uint32_t>(strip.size()));
+    tiff += strip;
+    constexpr std::uint32_t shortType = 3, longType = 4;
+    const std::uint32_t tags[][3] = {
+        {256, longType, width}, {257, longType, height}, {258, shortType, 1}, {259, shortType, 4},
+        {262, shortType, 0},    {273, longType, 8},      {277, shortType, 1}, {278, longType, height},
+        {279, longType, static_cast<std::uint32_t>(strip.size())},
+    };
+    put16(std::size(tags));
+    for (const auto& [tag, type, value] : tags) {
+        put16(tag);
+        put16(type);
+        put32(1);
+        put32(value);  // a SHORT sits in the first two bytes, little-endian
+    }
+    put32(0);
+    return tiff;
 }
 
 // Every "Resources/..." a page or relationship part names, UTF-16 included,

@@ -12,7 +12,7 @@
 
 #include "child_process.h"
 #include "common/archive/archive.h"
-#include "scratch.h"
+#include "package_contents.h"
 
 namespace packager::testing {
 
@@ -41,19 +41,6 @@ inline BookKind blioBook() {
 inline void prepareExport(const BookKind& kind, const fs::path& to) {
     fs::remove_all(to);
     copyExportFolder(kind.corpusExport, to);
-}
-
-// Every item below `folder` by relative path, files with their bytes and
-// folders marked by a trailing "/".
-using Snapshot = std::map<std::string, std::string>;
-inline Snapshot snapshot(const fs::path& folder) {
-    Snapshot items;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        std::string name = fs::relative(entry.path(), folder).generic_string();
-        if (entry.is_directory()) items[name + "/"] = "";
-        else items[name] = readText(entry.path());
-    }
-    return items;
 }
 
 // A run names copied files and assets with 12 random hexadecimal digits; two
