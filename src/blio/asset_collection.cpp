@@ -7,7 +7,6 @@
 #include "common/file/file_io.h"
 #include "common/file/file_utility.h"
 #include "common/image/image_utility.h"
-#include "common/text/ascii_case.h"
 
 namespace packager {
 
@@ -95,16 +94,22 @@ void Collector::collect(const Asset& asset) {
     if (asset.path.empty()) return;
     const std::string& first = asset.path.front();
     const std::string key = keyFor(first);
-    const std::string kind = lowerCased(asset.type);
-    if (kind == "video") {
+    switch (asset.kind) {
+    case AssetKind::video:
         video(asset, key);
-    } else if (kind == "slideshow") {
+        break;
+    case AssetKind::slideshow:
         if (isFolder(first)) slideshowFolder(asset, first, key);
         else if (exists(first)) slideshowFile(asset, first, key);
-    } else if (kind == "url") {
+        break;
+    case AssetKind::webLink:
         webPage(asset, first, key);
-    } else if (kind == "embedded html") {
+        break;
+    case AssetKind::embeddedPage:
         embeddedPage(asset, first, key);
+        break;
+    case AssetKind::other:
+        break;
     }
 }
 
@@ -184,9 +189,7 @@ void Collector::embeddedPage(const Asset& asset, const fs::path& file, const std
         // The page may need its neighbours (style sheets, images, scripts):
         // the host then asks for the whole folder, which is copied under the key.
         const fs::path pageFolder = content / "OverlayAssets/Html" / key;
-        const bool copied = lowerCased(asset.exportParentFolder) == "true"
-                                ? copy(file.parent_path(), pageFolder)
-                                : copy(file, pageFolder);
+        const bool copied = asset.exportParentFolder ? copy(file.parent_path(), pageFolder) : copy(file, pageFolder);
         if (!copied) return;
         viewerPage(htmlTemplate, content / page, relativeAddressAttributeValue(key, file.filename().string()));
     }

@@ -27,14 +27,13 @@ std::string decimal(long long value) {
 
 // Pages are numbered from 1 in the asset list and from 0 by the reader;
 // anything below 1 (or not a number) is the first page.
-std::string pageNumber(const std::string& pageIndex) {
-    const long long page = leadingInteger(pageIndex);
-    return page >= 1 ? decimal(page - 1) : "0";
+std::string pageNumber(long long pageIndex) {
+    return pageIndex >= 1 ? decimal(pageIndex - 1) : "0";
 }
 
 // Halves go away from zero, as std::round does.
-std::string pixels(const std::string& points) {
-    const double value = std::round(leadingNumber(points) * kPointsToPixels);
+std::string pixels(double points) {
+    const double value = std::round(points * kPointsToPixels);
     if (!std::isfinite(value)) return "0";
     return decimal(static_cast<long long>(std::clamp(value, -1e15, 1e15)));
 }

@@ -69,11 +69,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::string> fields = pieces({reinterpret_cast<const char*>(data), size});
     fields.resize(8);
     Asset asset;
-    asset.pageIndex = fields[1];
-    asset.x = fields[2];
-    asset.y = fields[3];
-    asset.width = fields[4];
-    asset.height = fields[5];
+    asset.pageIndex = packager::leadingInteger(fields[1]);
+    asset.x = packager::leadingNumber(fields[2]);
+    asset.y = packager::leadingNumber(fields[3]);
+    asset.width = packager::leadingNumber(fields[4]);
+    asset.height = packager::leadingNumber(fields[5]);
 
     const fs::path overlays = list.blioTempDir() / "OverlayContent.xml";
     const fs::path videos = list.blioTempDir() / "VideoContent.xml";

@@ -6,18 +6,22 @@
 
 namespace packager {
 
-// One interactive asset of the layout, every field kept as the text of the file
-// (an absent attribute is an empty string; numbers are converted by consumers).
+// What an asset's box shows, from its "Type" attribute in any case.
+enum class AssetKind { video, slideshow, webLink, embeddedPage, other };
+
+// One interactive asset of the layout. Numbers are read as the host writes
+// them, as a leading decimal ("12.5pt" is 12.5); an absent or unreadable one
+// is 0, as is an absent text.
 struct Asset {
-    std::string type;
-    std::string exportParentFolder;
-    std::vector<std::string> path;  // one entry per "Path" element, in document order
+    AssetKind kind = AssetKind::other;
+    bool exportParentFolder = false;  // "true" in any case
+    std::vector<std::string> path;    // one entry per "Path" element, in document order
     std::string previewImage;
-    std::string pageIndex;
-    std::string x;
-    std::string y;
-    std::string width;
-    std::string height;
+    long long pageIndex = 0;  // counted from 1
+    double x = 0;             // the box, in points
+    double y = 0;
+    double width = 0;
+    double height = 0;
     std::string boxID;
 };
 

@@ -14,24 +14,37 @@ std::string attributeText(const xml::Element& element, std::string_view name) {
     return element.attribute(name).value_or("");
 }
 
+AssetKind kindNamed(const std::string& type) {
+    const std::string lowered = lowerCased(type);
+    if (lowered == "video") return AssetKind::video;
+    if (lowered == "slideshow") return AssetKind::slideshow;
+    if (lowered == "url") return AssetKind::webLink;
+    if (lowered == "embedded html") return AssetKind::embeddedPage;
+    return AssetKind::other;
+}
+
+double number(const xml::Element& element, std::string_view name) {
+    return leadingNumber(attributeText(element, name));
+}
+
 Asset readAsset(const xml::Element& element) {
     Asset asset;
-    asset.type = attributeText(element, "Type");
-    asset.exportParentFolder = attributeText(element, "ExportParentFolder");
+    asset.kind = kindNamed(attributeText(element, "Type"));
+    asset.exportParentFolder = lowerCased(attributeText(element, "ExportParentFolder")) == "true";
     for (const xml::Element& path : element.children("Path")) asset.path.push_back(path.text());
     asset.previewImage = attributeText(element, "PreviewImage");
-    asset.pageIndex = attributeText(element, "PageIndex");
-    asset.x = attributeText(element, "X");
-    asset.y = attributeText(element, "Y");
-    asset.width = attributeText(element, "Width");
-    asset.height = attributeText(element, "Height");
+    asset.pageIndex = leadingInteger(attributeText(element, "PageIndex"));
+    asset.x = number(element, "X");
+    asset.y = number(element, "Y");
+    asset.width = number(element, "Width");
+    asset.height = number(element, "Height");
     asset.boxID = attributeText(element, "ID");
     return asset;
 }
 
-// A "url" asset's first path is a web address, so it is kept whatever the disk says.
+// A web link's first path is an address, so it is kept whatever the disk says.
 bool isKept(const Asset& asset) {
-    if (lowerCased(asset.type) == "url") return true;
+    if (asset.kind == AssetKind::webLink) return true;
     return std::all_of(asset.path.begin(), asset.path.end(), [](const std::string& path) {
         std::error_code error;
         return std::filesystem::exists(path, error);
