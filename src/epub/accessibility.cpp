@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "common/file/file_io.h"
 
 namespace packager {
 
@@ -54,9 +53,9 @@ std::string summary(const AccessibilityFacts& facts) {
 
 }  // namespace
 
-AccessibilityFacts surveyAccessibility(const std::filesystem::path& oebps) {
+AccessibilityFacts surveyAccessibility(const std::filesystem::path& oebps, const BookFiles& placed) {
     AccessibilityFacts facts;
-    for (const std::filesystem::path& relative : walkFolder(oebps)) {
+    for (const std::filesystem::path& relative : placed) {
         if (relative.extension() != ".xhtml" || relative == "nav.xhtml") continue;
         if (auto page = xml::Document::parseFile(oebps / relative, xml::Parse::Recover)) {
             surveyElement(page->root(), facts);

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "common/xml/xml.h"
+#include "epub/book_files.h"
 
 namespace packager {
 
@@ -16,8 +17,9 @@ struct AccessibilityFacts {
     bool tableOfContents = false;     // the navigation lists more than the cover
 };
 
-// Surveys the XHTML pages and the navigation files below `oebps`.
-AccessibilityFacts surveyAccessibility(const std::filesystem::path& oebps);
+// Surveys the XHTML pages among `placed` (paths inside the OEBPS folder
+// `oebps`) and the navigation files.
+AccessibilityFacts surveyAccessibility(const std::filesystem::path& oebps, const BookFiles& placed);
 
 // Adds the schema.org accessibility properties of an EPUB 3 package, stating
 // only what `facts` establish.

@@ -3,7 +3,7 @@
 #include "common/file/file_io.h"
 #include "common/file/file_utility.h"
 #include "common/xml/xml.h"
-#include "epub/epub_packager.h"
+#include "epub/build_steps.h"
 
 namespace packager {
 
@@ -35,15 +35,16 @@ xml::Document displayOptionsDocument() {
 
 }  // namespace
 
-bool EpubPackager::createEPubStructure() {
-    const fs::path output = outputDir();
-    const fs::path containerFile = output / "META-INF" / "container.xml";
-    const fs::path displayOptionsFile = output / "META-INF" / "com.apple.ibooks.display-options.xml";
-    return EpubPackagerFileUtility::createDirectoryAtPath(output / "META-INF") &&
-           EpubPackagerFileUtility::createDirectoryAtPath(output / "OEBPS") &&
-           (exists(output / "mimetype") || writeFileAtomically(output / "mimetype", kEpubMediaType)) &&
-           (exists(containerFile) || containerDocument().save(containerFile)) &&
-           (exists(displayOptionsFile) || displayOptionsDocument().save(displayOptionsFile));
+std::optional<BookFiles> createEPubStructure(const fs::path& output) {
+    const fs::path containerFile = "META-INF/container.xml";
+    const fs::path displayOptionsFile = "META-INF/com.apple.ibooks.display-options.xml";
+    const bool written = EpubPackagerFileUtility::createDirectoryAtPath(output / "META-INF") &&
+                         EpubPackagerFileUtility::createDirectoryAtPath(output / "OEBPS") &&
+                         (exists(output / "mimetype") || writeFileAtomically(output / "mimetype", kEpubMediaType)) &&
+                         (exists(output / containerFile) || containerDocument().save(output / containerFile)) &&
+                         (exists(output / displayOptionsFile) || displayOptionsDocument().save(output / displayOptionsFile));
+    if (!written) return std::nullopt;
+    return BookFiles{"mimetype", containerFile, displayOptionsFile};
 }
 
 }  // namespace packager

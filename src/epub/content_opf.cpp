@@ -1,5 +1,5 @@
-// The package document: metadata, a manifest of every file the workspace's
-// OEBPS folder holds, the spine of the reflow pages and the guide; and the
+// The package document: metadata, a manifest of every file the earlier steps
+// placed in the book, the spine of the reflow pages and the guide; and the
 // blank page that opens a book whose spreads start on the right.
 #include <algorithm>
 #include <cctype>
@@ -13,8 +13,7 @@
 #include "common/text/ascii_case.h"
 #include "common/xml/xml.h"
 #include "epub/accessibility.h"
-#include "epub/epub_packager.h"
-#include "epub/metadata_reader.h"
+#include "epub/build_steps.h"
 
 namespace packager {
 
@@ -165,27 +164,24 @@ bool readsBefore(const std::string& page, const std::string& other) {
     return pageNumber != otherNumber ? pageNumber < otherNumber : page < other;
 }
 
-// Lists every file below the OEBPS folder; answers the identifiers of the
-// reflow pages listed, in reading order. Only pages that are in the book may
-// stand in the spine: one the export could not give is left out of both.
-std::vector<std::string> addWalkedItems(xml::Element manifest, const fs::path& oebps,
+// Lists every placed file that has no item of its own; answers the
+// identifiers of the reflow pages listed, in reading order.
+std::vector<std::string> addPlacedItems(xml::Element manifest, const BookFiles& placed, const fs::path& oebps,
                                         const MediaTypes::Table& mediaTypes, const Layout& layout) {
     std::vector<std::string> flowPages;
-    for (const fs::path& relative : walkFolder(oebps)) {
-        const fs::path file = oebps / relative;
-        if (!exists(file)) continue;
+    for (const fs::path& relative : placed) {
         const std::string name = relative.filename().string();
+        if (isListedElsewhere(name)) continue;
         const bool flowPage = isFlowPageName(name) && !relative.has_parent_path();
         const std::string id =
             flowPage ? relative.filename().stem().string() : "navpoint-" + EpubPackagerFileUtility::randomFileName();
-        if (isFolder(file) || isListedElsewhere(name)) continue;
         if (flowPage) flowPages.push_back(id);
 
         xml::Element item = addItem(manifest, id, hrefOf(relative),
                                     mediaTypeOf(mediaTypes, name).value_or(std::string(kUnknownMediaType)));
         if (layout.epub3 && flowPage)
             item.setAttribute("properties",
-                              EpubPackagerFileUtility::findInFile(file, "<svg") ? "svg scripted" : "scripted");
+                              EpubPackagerFileUtility::findInFile(oebps / relative, "<svg") ? "svg scripted" : "scripted");
     }
     std::sort(flowPages.begin(), flowPages.end(), readsBefore);
     return flowPages;
@@ -203,11 +199,28 @@ void addGuide(xml::Element package, bool navigationDocument) {
     if (navigationDocument) addReference("nav.xhtml", "toc", "Table Of Contents");
 }
 
+// The page of the options' size that opens a book whose spreads start on the right.
+bool CreateHTMLFile(const fs::path& oebps, const EpubOptions& options) {
+    xml::Document document = xml::Document::create("html");
+    xml::Element html = document.root();
+    html.addNamespace("", kXhtmlNamespace);
+    xml::Element head = html.addChild("head");
+    head.addChild("title", "Cover");
+    head.addChild("style", "img { max-width: 100%; }").setAttribute("type", "text/css");
+    xml::Element viewport = head.addChild("meta");
+    viewport.setAttribute("name", "viewport");
+    viewport.setAttribute("content",
+                          "width=" + std::to_string(options.pageWidth) + ",height=" + std::to_string(options.pageHeight));
+    html.addChild("body");
+    return document.save(oebps / "blankpage.xhtml");
+}
+
 }  // namespace
 
-bool EpubPackager::createContentOPF(const EpubOptions& options) {
+std::optional<BookFiles> createContentOPF(const EpubExport& source, const MediaTypes::Table& mediaTypes,
+                                          const BookFiles& placed, const EpubOptions& options, const fs::path& oebps) {
     const Layout layout(options);
-    const fs::path oebps = oebpsDir();
+    BookFiles written;
 
     xml::Document document = xml::Document::create("package");
     xml::Element package = document.root();
@@ -216,19 +229,15 @@ bool EpubPackager::createContentOPF(const EpubOptions& options) {
     package.setAttribute("unique-identifier", "bookid");
     if (layout.epub3) package.setAttribute("prefix", kVocabularyPrefixes);
 
-    const MetaDataReader reader = readBookMetadata(sourceDir_);
+    const MetaDataReader& reader = source.metadata;
     const std::string progression = reader.storyDirection() == "HORIZONTAL" ? "ltr" : "rtl";
     if (layout.epub3) package.setAttribute("xml:lang", reader.bookLanguage());
     xml::Element metadata = addMetadata(package, reader, options, layout);
     // Readers and stores need a book to state how it can be read.
-    if (layout.epub3) addAccessibilityMetadata(metadata, surveyAccessibility(oebps));
+    if (layout.epub3) addAccessibilityMetadata(metadata, surveyAccessibility(oebps, placed));
 
-    // The table of the bundle this run was initialised with.
-    MediaTypes mediaTypeReader;
-    mediaTypeReader.readXml(appDir_ / "Resources" / "MediaTypes.xml");
-    const MediaTypes::Table& mediaTypes = mediaTypeReader.mediaTypes();
     const std::string coverName = coverImageName(oebps / "images");
-    const bool navigationDocument = exists(oebps / "nav.xhtml");
+    const bool navigationDocument = placed.contains("nav.xhtml");
 
     xml::Element manifest = package.addChild("manifest");
     addItem(manifest, "ncx", "toc.ncx", "application/x-dtbncx+xml");
@@ -239,7 +248,7 @@ bool EpubPackager::createContentOPF(const EpubOptions& options) {
         if (layout.epub3) nav.setAttribute("properties", "nav");
     }
     if (layout.blankPage) addItem(manifest, "blankpage", "blankpage.xhtml", kXhtmlMediaType);
-    const std::vector<std::string> flowPages = addWalkedItems(manifest, oebps, mediaTypes, layout);
+    const std::vector<std::string> flowPages = addPlacedItems(manifest, placed, oebps, mediaTypes, layout);
 
     xml::Element spine = package.addChild("spine");
     spine.setAttribute("toc", "ncx");
@@ -252,7 +261,8 @@ bool EpubPackager::createContentOPF(const EpubOptions& options) {
     addItemref("cover").setAttribute("linear", "yes");
     if (navigationDocument && !layout.fixed) addItemref("nav").setAttribute("linear", "no");
     if (layout.blankPage) {
-        if (!CreateHTMLFile(options, false)) return false;
+        if (!CreateHTMLFile(oebps, options)) return std::nullopt;
+        written.insert("blankpage.xhtml");
         addItemref("blankpage");
     }
     SpreadSide side = layout.firstSide;
@@ -265,23 +275,9 @@ bool EpubPackager::createContentOPF(const EpubOptions& options) {
     }
 
     addGuide(package, navigationDocument);
-    return document.save(oebps / "content.opf");
-}
-
-bool EpubPackager::CreateHTMLFile(const EpubOptions& options, bool addImage) {
-    xml::Document document = xml::Document::create("html");
-    xml::Element html = document.root();
-    html.addNamespace("", kXhtmlNamespace);
-    xml::Element head = html.addChild("head");
-    head.addChild("title", "Cover");
-    head.addChild("style", "img { max-width: 100%; }").setAttribute("type", "text/css");
-    xml::Element viewport = head.addChild("meta");
-    viewport.setAttribute("name", "viewport");
-    viewport.setAttribute("content",
-                          "width=" + std::to_string(options.pageWidth) + ",height=" + std::to_string(options.pageHeight));
-    xml::Element body = html.addChild("body");
-    if (addImage) body.addChild("img").setAttribute("src", "images/" + coverImageName(oebpsDir() / "images"));
-    return document.save(oebpsDir() / "blankpage.xhtml");
+    if (!document.save(oebps / "content.opf")) return std::nullopt;
+    written.insert("content.opf");
+    return written;
 }
 
 }  // namespace packager

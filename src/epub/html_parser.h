@@ -8,9 +8,14 @@
 #include <vector>
 
 #include "common/xml/xml.h"
-#include "epub/epub_packager.h"
 
 namespace packager {
+
+// The kind of a media box; the values are the type codes the box updater takes.
+enum class BoxType : int {
+    audio = 0,
+    video = 1,
+};
 
 // One reflow page: finds its video and audio elements (direct children of
 // the paragraphs of the body's first div, or of the body when it has no div),

@@ -7,8 +7,7 @@
 #include "common/file/file_io.h"
 #include "common/file/file_utility.h"
 #include "common/text/ascii_case.h"
-#include "epub/epub_packager.h"
-#include "epub/html_parser.h"
+#include "epub/interactive_media.h"
 #include "epub/workspace_copy.h"
 
 namespace packager {
@@ -36,11 +35,14 @@ bool mayHoldMedia(std::string_view bytes) {
 
 }  // namespace
 
-bool EpubPackager::updateInteractiveAssetsInFileAtPath(const fs::path& page) {
+InteractiveMedia::InteractiveMedia(std::vector<Asset> assets, fs::path oebps)
+    : assets(std::move(assets)), oebps(std::move(oebps)) {}
+
+bool InteractiveMedia::updateInteractiveAssetsInFileAtPath(const fs::path& page) {
     // A page is rewritten only when one of its elements changes, so a page
     // without media, or without assets to point at, reaches the book byte for
     // byte as exported, and is not even parsed.
-    if (!hasUsableAsset(pgwAssetList_)) return true;
+    if (!hasUsableAsset(assets)) return true;
     const std::optional<std::string> bytes = readFile(page);
     if (!bytes || !mayHoldMedia(*bytes)) return true;
 
@@ -52,12 +54,12 @@ bool EpubPackager::updateInteractiveAssetsInFileAtPath(const fs::path& page) {
     return !parser->modified() || parser->saveHTMLAtFileURL(page);
 }
 
-bool EpubPackager::updateHTML(HTMLParser& parser, const std::vector<std::string>& boxes, BoxType type) {
+bool InteractiveMedia::updateHTML(HTMLParser& parser, const std::vector<std::string>& boxes, BoxType type) {
     for (const std::string& box : boxes) {
         if (box.empty()) continue;  // an asset without an ID names no box
-        auto asset = std::find_if(pgwAssetList_.begin(), pgwAssetList_.end(),
+        auto asset = std::find_if(assets.begin(), assets.end(),
                                   [&box](const Asset& candidate) { return candidate.boxID == box; });
-        if (asset == pgwAssetList_.end() || asset->path.empty()) continue;
+        if (asset == assets.end() || asset->path.empty()) continue;
         std::string& source = asset->path.front();
         const std::optional<std::string> packaged = packageMediaFile(source);
         if (!packaged) return false;
@@ -68,13 +70,13 @@ bool EpubPackager::updateHTML(HTMLParser& parser, const std::vector<std::string>
     return true;
 }
 
-std::optional<std::string> EpubPackager::packageMediaFile(const std::string& path) {
+std::optional<std::string> InteractiveMedia::packageMediaFile(const std::string& path) {
     if (mediaHrefs.contains(path)) return path;
     if (auto copied = mediaCopies.find(path); copied != mediaCopies.end()) return copied->second;
     std::error_code error;
     if (isWebAddress(path) || !fs::is_regular_file(path, error)) return path;
 
-    const fs::path folder = oebpsDir() / kMediaFolder;
+    const fs::path folder = oebps / kMediaFolder;
     if (!EpubPackagerFileUtility::createDirectoryAtPath(folder)) return std::nullopt;
     const std::string name = EpubPackagerFileUtility::randomFileName() + fs::path(path).extension().string();
     // The asset list may name any file of the user's, so a link there is
@@ -84,6 +86,7 @@ std::optional<std::string> EpubPackager::packageMediaFile(const std::string& pat
     const std::string href = std::string(kMediaFolder) + "/" + name;
     mediaCopies.emplace(path, href);
     mediaHrefs.insert(href);
+    placed_.insert(href);
     return href;
 }
 

@@ -6,7 +6,8 @@
 #include "common/file/file_io.h"
 #include "common/file/file_utility.h"
 #include "common/image/image_utility.h"
-#include "epub/epub_packager.h"
+#include "epub/build_steps.h"
+#include "epub/interactive_media.h"
 #include "epub/page_viewport.h"
 #include "epub/workspace_copy.h"
 
@@ -30,47 +31,57 @@ std::string coverImageName(const fs::path& imagesFolder) {
     return std::string(kCoverImageNames.back());
 }
 
-bool EpubPackager::copyResources(const EpubOptions& options) {
-    const fs::path target = oebpsDir();
-    const fs::path exportedImages = sourceDir_ / "OEBPS" / "images";
-    if (!EpubPackagerFileUtility::createDirectoryAtPath(target / "images") ||
-        !placeTree(exportedImages, target / "images"))
-        return false;
+std::optional<BookFiles> copyResources(const EpubExport& source, const fs::path& bundle, const EpubOptions& options,
+                                       const fs::path& oebps) {
+    BookFiles placed;
+    const fs::path exported = source.reflowFolder();
+    if (!EpubPackagerFileUtility::createDirectoryAtPath(oebps / "images") ||
+        !placeTree(exported / "images", oebps, "images", placed))
+        return std::nullopt;
 
-    for (const fs::path& entry : listFolder(sourceDir_ / "OEBPS")) {
-        const std::string name = entry.filename().string();
-        const fs::path source = sourceDir_ / "OEBPS" / name;
-        if (isFlowPageName(name)) {
+    InteractiveMedia media(source.assets, oebps);
+    for (const fs::path& entry : listFolder(exported)) {
+        const fs::path name = entry.filename();
+        if (isFlowPageName(name.string())) {
             // Every page is pointed at its media, as a page naming files the
             // book does not hold is broken; a fixed-layout page also states its size.
-            if (!placeIfEligible(source, target / name) || !updateInteractiveAssetsInFileAtPath(target / name))
-                return false;
-            if (options.fixedLayout != 0 && !addViewportIfMissing(target / name, options.pageWidth, options.pageHeight))
-                return false;
-        } else if (entry.extension() == ".css" && !placeIfEligible(source, target / name)) {
-            return false;
+            if (!placeIfEligible(exported / name, oebps, name, placed) ||
+                !media.updateInteractiveAssetsInFileAtPath(oebps / name))
+                return std::nullopt;
+            if (options.fixedLayout != 0 && !addViewportIfMissing(oebps / name, options.pageWidth, options.pageHeight))
+                return std::nullopt;
+        } else if (entry.extension() == ".css" && !placeIfEligible(exported / name, oebps, name, placed)) {
+            return std::nullopt;
         }
     }
-    return placeIfEligible(appDir_ / kHostTocStyleSheet, target / "toc.css");
+    if (!placeIfEligible(bundle / kHostTocStyleSheet, oebps, "toc.css", placed)) return std::nullopt;
+    placed.insert(media.placed().begin(), media.placed().end());
+    return placed;
 }
 
-bool EpubPackager::createBookCover(const EpubOptions& options) {
-    const fs::path target = oebpsDir();
-    const fs::path exportedPage = sourceDir_ / "OEBPS" / "cover.xhtml";
-    const fs::path page = target / "cover.xhtml";
-    if (!placeIfEligible(exists(exportedPage) ? exportedPage : templatesDir_ / "ePub" / "cover.xhtml", page))
-        return false;
-    if (options.fixedLayout != 0 && !addViewportIfMissing(page, options.pageWidth, options.pageHeight)) return false;
+std::optional<BookFiles> createBookCover(const EpubExport& source, const fs::path& templates,
+                                         const EpubOptions& options, const fs::path& oebps) {
+    BookFiles placed;
+    const fs::path exportedPage = source.reflowFolder() / "cover.xhtml";
+    if (!placeIfEligible(exists(exportedPage) ? exportedPage : templates / "ePub" / "cover.xhtml", oebps, "cover.xhtml",
+                         placed))
+        return std::nullopt;
+    if (options.fixedLayout != 0 && !addViewportIfMissing(oebps / "cover.xhtml", options.pageWidth, options.pageHeight))
+        return std::nullopt;
 
-    const fs::path exportedImages = sourceDir_ / "OEBPS" / "images";
+    const fs::path exportedImages = source.reflowFolder() / "images";
     const std::string name = coverImageName(exportedImages);
     const fs::path exportedCover = exportedImages / name;
     // placeFile judges the file alone, and a linked images folder is no part of the export.
-    if (isPlainFolder(exportedImages) && isPlainFile(exportedCover) &&
-        EpubPackagerImageUtility::isImageFile(exportedCover))
-        return placeIfEligible(exportedCover, target / "images" / name);
-    return EpubPackagerFileUtility::createDirectoryAtPath(target / "images") &&
-           placeIfEligible(templatesDir_ / "ePub" / "cover.png", target / "images" / "cover.png");
+    const bool exportedCoverUsable = isPlainFolder(exportedImages) && isPlainFile(exportedCover) &&
+                                     EpubPackagerImageUtility::isImageFile(exportedCover);
+    if (exportedCoverUsable) {
+        if (!placeIfEligible(exportedCover, oebps, fs::path("images") / name, placed)) return std::nullopt;
+    } else if (!EpubPackagerFileUtility::createDirectoryAtPath(oebps / "images") ||
+               !placeIfEligible(templates / "ePub" / "cover.png", oebps, "images/cover.png", placed)) {
+        return std::nullopt;
+    }
+    return placed;
 }
 
 }  // namespace packager

@@ -3,8 +3,7 @@
 // the NCX. Both are the host's when exported and are copied byte for byte.
 #include "common/file/file_io.h"
 #include "common/xml/xml.h"
-#include "epub/epub_packager.h"
-#include "epub/metadata_reader.h"
+#include "epub/build_steps.h"
 #include "epub/navigation_document.h"
 #include "epub/workspace_copy.h"
 
@@ -53,24 +52,30 @@ std::optional<xml::Document> exportedNcx(const fs::path& exported) {
 
 }  // namespace
 
-bool EpubPackager::createTableOfContents(std::uint32_t epubVersion) {
-    const fs::path exported = sourceDir_ / "OEBPS";
-    const fs::path target = oebpsDir();
+std::optional<BookFiles> createTableOfContents(const EpubExport& source, std::uint32_t epubVersion,
+                                               const fs::path& oebps) {
+    const fs::path exported = source.reflowFolder();
+    BookFiles placed;
+    // A file the run makes itself joins the book once it is saved.
+    auto made = [&placed](const xml::Document& document, const fs::path& oebps, const fs::path& inBook) {
+        if (!document.save(oebps / inBook)) return false;
+        placed.insert(inBook);
+        return true;
+    };
 
     // A navigation document belongs to EPUB 3, which requires one; an EPUB 2
     // book takes its table of contents from the NCX alone.
     if (epubVersion >= 3) {
-        const fs::path navigation = target / "nav.xhtml";
-        if (exists(exported / "nav.xhtml")) {
-            if (!placeIfEligible(exported / "nav.xhtml", navigation)) return false;
-        } else if (!exists(navigation)) {
-            const std::string language = readBookMetadata(sourceDir_).bookLanguage();
-            if (!navigationDocument(exportedNcx(exported), language).save(navigation)) return false;
-        }
+        const bool navigation =
+            exists(exported / "nav.xhtml")
+                ? placeIfEligible(exported / "nav.xhtml", oebps, "nav.xhtml", placed)
+                : made(navigationDocument(exportedNcx(exported), source.metadata.bookLanguage()), oebps, "nav.xhtml");
+        if (!navigation) return std::nullopt;
     }
-
-    if (exists(exported / "toc.ncx")) return placeIfEligible(exported / "toc.ncx", target / "toc.ncx");
-    return exists(target / "toc.ncx") || minimalNcx().save(target / "toc.ncx");
+    const bool ncx = exists(exported / "toc.ncx") ? placeIfEligible(exported / "toc.ncx", oebps, "toc.ncx", placed)
+                                                  : made(minimalNcx(), oebps, "toc.ncx");
+    if (!ncx) return std::nullopt;
+    return placed;
 }
 
 }  // namespace packager

@@ -20,25 +20,28 @@ bool isEligible(const fs::path& from, const fs::path& to) {
 
 bool placeFile(const fs::path& from, const fs::path& to) { return isEligible(from, to) && linkOrCopyFile(from, to); }
 
-bool placeIfEligible(const fs::path& from, const fs::path& to) {
-    return !isEligible(from, to) || placeFile(from, to);
+bool placeIfEligible(const fs::path& from, const fs::path& oebps, const fs::path& inBook, BookFiles& placed) {
+    if (!isEligible(from, oebps / inBook)) return true;
+    if (!placeFile(from, oebps / inBook)) return false;
+    placed.insert(inBook);
+    return true;
 }
 
-bool placeTree(const fs::path& from, const fs::path& to) {
+bool placeTree(const fs::path& from, const fs::path& oebps, const fs::path& inBook, BookFiles& placed) {
     std::error_code error;
     // A linked folder is no part of the export: nothing of it is placed.
     if (!isPlainFolder(from)) return true;
-    bool placed = EpubPackagerFileUtility::createDirectoryAtPath(to);
+    bool complete = EpubPackagerFileUtility::createDirectoryAtPath(oebps / inBook);
     for (const fs::path& relative : walkFolder(from)) {
         if (!isValidUtf8(relative.string())) continue;  // the book could not hold it
         const fs::path source = from / relative;
         if (fs::is_directory(source, error)) {
-            if (!EpubPackagerFileUtility::createDirectoryAtPath(to / relative)) placed = false;
-        } else if (!placeIfEligible(source, to / relative)) {
-            placed = false;
+            if (!EpubPackagerFileUtility::createDirectoryAtPath(oebps / inBook / relative)) complete = false;
+        } else if (!placeIfEligible(source, oebps, inBook / relative, placed)) {
+            complete = false;
         }
     }
-    return placed;
+    return complete;
 }
 
 }  // namespace packager

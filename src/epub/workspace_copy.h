@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "epub/book_files.h"
+
 namespace packager {
 
 namespace fs = std::filesystem;
@@ -15,16 +17,17 @@ namespace fs = std::filesystem;
 // at `from`, or a name at `to` that is not UTF-8, is refused.
 bool placeFile(const fs::path& from, const fs::path& to);
 
-// placeFile for a file the book carries when the export has one it may take:
-// true when it was placed, and when placeFile refuses it (missing, a link, not
-// a regular file, a name that is not UTF-8), which only leaves it out of the
-// book; false when it could not be written.
-bool placeIfEligible(const fs::path& from, const fs::path& to);
+// placeFile for a file the book carries when the export has one it may take.
+// `inBook` is relative to the OEBPS folder `oebps` and joins `placed` once
+// the file is there. A file placeFile refuses (missing, a link, not a regular
+// file, a name that is not UTF-8) is only left out of the book; false when it
+// could not be written.
+bool placeIfEligible(const fs::path& from, const fs::path& oebps, const fs::path& inBook, BookFiles& placed);
 
-// placeFile for every file below `from`, recreating its folders below `to`.
-// Symbolic links, special files and names that are not UTF-8 are left out,
-// and so is everything when `from` is not a folder or is itself a link. True
-// when every other file was placed.
-bool placeTree(const fs::path& from, const fs::path& to);
+// placeIfEligible for every file below `from`, recreating its folders below
+// `inBook`. Symbolic links, special files and names that are not UTF-8 are
+// left out, and so is everything when `from` is not a folder or is itself a
+// link. False when a file or folder could not be written.
+bool placeTree(const fs::path& from, const fs::path& oebps, const fs::path& inBook, BookFiles& placed);
 
 }  // namespace packager

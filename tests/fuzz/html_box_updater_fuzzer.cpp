@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "common/xml/xml.h"
-#include "epub/epub_packager.h"
 #include "epub/html_parser.h"
+#include "epub/interactive_media.h"
 #include "fuzz_scratch.h"
 
 namespace {
@@ -38,10 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<Asset> assets;
     addAssets(assets, videos);
     addAssets(assets, audios);
-    packager::EpubPackager packager;
-    packager.setPgwAssetList(std::move(assets));
-    packager.updateHTML(*parser, videos, BoxType::video);
-    packager.updateHTML(*parser, audios, BoxType::audio);
+    packager::InteractiveMedia media(std::move(assets), page.parent_path());
+    media.updateHTML(*parser, videos, BoxType::video);
+    media.updateHTML(*parser, audios, BoxType::audio);
 
     if (!parser->saveHTMLAtFileURL(page)) std::abort();
     std::string error;
