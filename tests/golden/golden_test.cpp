@@ -110,7 +110,17 @@ const GoldenCase kCases[] = {
     {"blio-into-export", "examples/blio-book", "blio", "", "export/Book",
      [](const fs::path& scratch) { writeText(scratch / "export" / "Book_Assets" / "kept.txt", "the package's"); }},
     {"blio-over-exported-xps", "examples/blio-book", "blio", "", "export/blio-book"},
+    // Names in another case are other files on a case-sensitive file system.
+    {"blio-exported-xps-in-other-case", "examples/blio-book", "blio", "", "export/BLIO-BOOK"},
+    {"blio-folder-named-like-the-export", "examples/blio-book", "blio", "", "EXPORT/Book",
+     [](const fs::path& scratch) { writeText(scratch / "EXPORT" / "theirs.txt", "another folder's"); }},
+    // The spine depth goes into the export's read-only Metadata.xml, which stays read-only.
+    {"blio-read-only-metadata", "examples/blio-book", "blio", "", "out/Book",
+     [](const fs::path& scratch) {
+         fs::permissions(scratch / "export" / "Metadata.xml", fs::perms::owner_write, fs::perm_options::remove);
+     }},
     {"blio-into-export-subfolder", "examples/blio-book", "blio", "", "export/Flow/Book"},
+    {"epub-into-reflow-folder", "examples/epub-book", "epub", "", "export/OEBPS/images/Book"},
     {"blio-into-new-export-subfolder", "examples/blio-book", "blio", "", "export/new/Book"},
     {"blio-parent-folder", "examples/blio-book", "blio", "", "out/.."},
     {"blio-root", "examples/blio-book", "blio", "", "/"},
@@ -299,6 +309,7 @@ std::vector<std::string> folderManifest(const fs::path& root, const std::string&
         const std::string content = masked(readText(item->path()), folder);
         std::ostringstream line;
         line << relative << " size=" << content.size() << " hash=" << std::hex << fnv1a(content);
+        if ((item->status().permissions() & fs::perms::owner_write) == fs::perms::none) line << " read-only";
         lines.push_back(line.str());
     }
     std::sort(lines.begin(), lines.end());
