@@ -3,18 +3,12 @@
 #include <set>
 #include <sstream>
 
-#include "interface/result_codes.h"
 #include "scratch.h"
 
 namespace packager {
 namespace {
 
 namespace fs = std::filesystem;
-
-TEST(ResultCodes, UnknownCodesShareOneMessage) {
-    for (std::uint32_t code : {0u, 11u, 12u, 15u, 4294967295u})
-        EXPECT_EQ(PackageErrors::getErrorStringForErrorCode(code), "Incorrect error code!");
-}
 
 // The plug-in must show the host its five functions and nothing else of ours.
 TEST(Plugin, ExportsOnlyTheCFunctions) {
@@ -32,12 +26,6 @@ TEST(Plugin, ExportsOnlyTheCFunctions) {
     exported.erase("_fini");
     EXPECT_EQ(exported, (std::set<std::string>{"CreateBlioPackage", "CreateEPubPackage", "DeleteErrorString",
                                                 "GetErrorString", "PreRequisiteVerifier"}));
-}
-
-TEST(Plugin, BundleCarriesItsResources) {
-    EXPECT_TRUE(fs::is_directory(testing::bundleDir() / "Resources/Templates"));
-    for (const char* file : {"ePub/cover.xhtml", "ePub/cover.png", "Slideshow/SlideViewer.html", "Html/HtmlViewer.html"})
-        EXPECT_TRUE(fs::is_regular_file(testing::bundleDir() / "Resources/Templates" / file)) << file;
 }
 
 }  // namespace
