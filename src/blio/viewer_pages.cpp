@@ -1,7 +1,6 @@
 #include "blio/viewer_pages.h"
 
 #include <cctype>
-#include <sys/stat.h>
 
 #include "common/file/file_io.h"
 #include "common/file/file_utility.h"
@@ -43,9 +42,8 @@ std::string slideshowImageFragment(std::string_view key, std::string_view fileNa
 
 void ViewerTemplate::read() {
     tried = true;
-    struct stat info {};
-    if (::stat(file.c_str(), &info) != 0) return;
-    permissions = info.st_mode & 07777;
+    permissions = permissionsOf(file);
+    if (!permissions) return;
     text = readFile(file);
     if (text && !isValidUtf8(*text)) text.reset();
 }

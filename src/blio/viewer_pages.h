@@ -38,7 +38,7 @@ private:
     fs::path file;
     std::string_view placeholder;
     std::optional<std::string> text;
-    mode_t permissions = 0;
+    std::optional<mode_t> permissions;
     bool tried = false;
 };
 

@@ -129,6 +129,12 @@ std::optional<std::string> homeFolder() {
 
 }  // namespace
 
+std::optional<mode_t> permissionsOf(const fs::path& file) {
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0) return std::nullopt;
+    return info.st_mode & 07777;
+}
+
 std::optional<std::string> readFile(const fs::path& file) {
     const RegularFile source(file);
     if (!source.isOpen()) return std::nullopt;

@@ -18,6 +18,9 @@ namespace fs = std::filesystem;
 // else, so a FIFO or a folder never blocks or half-reads.
 std::optional<std::string> readFile(const fs::path& file);
 
+// The permission bits of `file` (a link to one is followed); none when it cannot be looked at.
+std::optional<mode_t> permissionsOf(const fs::path& file);
+
 // Writes to a temporary file in the same folder and renames it over `file`, so
 // a failed or killed write never leaves a truncated file behind; on failure the
 // temporary file is removed and `file` is as it was. The result is a new file

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -25,8 +24,8 @@ std::optional<std::string> readUtf8(const fs::path& file) {
 // Writes `bytes` atomically over the existing `file`, keeping its permission
 // bits: a file replaced in place must not become readable to more users.
 bool rewriteInPlace(const fs::path& file, std::string_view bytes) {
-    struct stat info {};
-    return ::stat(file.c_str(), &info) == 0 && writeFileAtomically(file, bytes, info.st_mode & 07777);
+    const std::optional<mode_t> permissions = permissionsOf(file);
+    return permissions && writeFileAtomically(file, bytes, permissions);
 }
 
 fs::path withoutTrailingSeparators(const fs::path& path) {
