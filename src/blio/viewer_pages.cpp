@@ -4,6 +4,7 @@
 
 #include "common/file/file_io.h"
 #include "common/file/file_utility.h"
+#include "common/text/percent_encoding.h"
 #include "common/text/unicode.h"
 
 namespace packager {
@@ -14,20 +15,8 @@ bool isUnreserved(unsigned char c) {
     return std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~';
 }
 
-std::string percentEncoded(std::string_view name) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string encoded;
-    for (unsigned char c : name) {
-        if (isUnreserved(c)) {
-            encoded += static_cast<char>(c);
-        } else {
-            encoded += '%';
-            encoded += kHex[c >> 4];
-            encoded += kHex[c & 0xF];
-        }
-    }
-    return encoded;
-}
+// A plain name as one segment of a relative URL.
+std::string segmentOf(std::string_view name) { return percentEncoded(name, isUnreserved); }
 
 }  // namespace
 
@@ -69,7 +58,7 @@ std::string addressAttributeValue(std::string_view address) {
 }
 
 std::string relativeAddressAttributeValue(std::string_view folder, std::string_view fileName) {
-    return addressAttributeValue(percentEncoded(folder) + "/" + percentEncoded(fileName));
+    return addressAttributeValue(segmentOf(folder) + "/" + segmentOf(fileName));
 }
 
 }  // namespace packager

@@ -11,6 +11,7 @@
 #include "common/file/file_io.h"
 #include "common/file/file_utility.h"
 #include "common/text/ascii_case.h"
+#include "common/text/percent_encoding.h"
 #include "common/xml/xml.h"
 #include "epub/accessibility.h"
 #include "epub/build_steps.h"
@@ -72,18 +73,9 @@ std::string coverMediaType(const MediaTypes::Table& table, const std::string& co
 // percent-encoded; other non-ASCII characters stay as they are (an IRI).
 std::string hrefOf(const fs::path& relative) {
     static constexpr std::string_view kEscaped = "\"%#<>?[\\]^`{|} ";
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string href;
-    for (unsigned char c : relative.generic_string()) {
-        if (c < 0x20 || c == 0x7F || kEscaped.find(static_cast<char>(c)) != std::string_view::npos) {
-            href += '%';
-            href += kHex[c >> 4];
-            href += kHex[c & 0x0F];
-        } else {
-            href += static_cast<char>(c);
-        }
-    }
-    return href;
+    return percentEncoded(relative.generic_string(), [](unsigned char c) {
+        return c >= 0x20 && c != 0x7F && kEscaped.find(static_cast<char>(c)) == std::string_view::npos;
+    });
 }
 
 std::string modificationTimestamp() {
