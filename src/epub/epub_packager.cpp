@@ -2,6 +2,7 @@
 
 #include "common/file/file_io.h"
 #include "common/file/file_utility.h"
+#include "common/file/run_checks.h"
 #include "common/platform/platform.h"
 
 namespace packager {
@@ -9,7 +10,6 @@ namespace packager {
 namespace {
 
 constexpr std::string_view kWorkspaceRootName = "TavrinEpubTemp";
-constexpr std::string_view kWorkspaceLockName = "TavrinEpubTemp.lock";
 
 }  // namespace
 
@@ -40,36 +40,16 @@ void EpubPackager::readXml(const fs::path& assetListFile) {
 std::uint32_t EpubPackager::initializeComponents() { return initializeComponents(platform::bundleFolder()); }
 
 std::uint32_t EpubPackager::initializeComponents(const std::optional<fs::path>& bundle) {
-    if (!bundle) return EBOOKPACKAGER_CANNOT_INITIALIZE;
+    if (std::uint32_t code = checkBundle(bundle); code != EBOOKPACKAGER_OK) return code;
     appDir_ = *bundle;
-    templatesDir_ = appDir_ / "Resources" / "Templates";
-    if (!exists(templatesDir_)) return EBOOKPACKAGER_TEMPLATES_MISSING;
+    templatesDir_ = templatesFolder(appDir_);
     return setupEpubTempDir();
 }
 
+// The run works in a fresh folder below the root, so a leftover of an earlier
+// run that cannot be removed does it no harm.
 std::uint32_t EpubPackager::setupEpubTempDir() {
-    if (baseTempDir_.empty()) return EBOOKPACKAGER_CANNOT_CREATE_WORKSPACE;
-    // The root's name is the same for every run of the user: wait for a run
-    // that is still using it rather than deleting its workspace.
-    auto lock = platform::WorkspaceLock::acquire(baseTempDir_.parent_path() / kWorkspaceLockName);
-    if (!lock) return EBOOKPACKAGER_CANNOT_CREATE_WORKSPACE;
-    workspaceLock.emplace(std::move(*lock));
-    if (isFolder(baseTempDir_)) EpubPackagerFileUtility::remove(baseTempDir_);
-    // What remains at the root after the removal (another user's folder in a
-    // shared temporary folder) must not receive the book's files.
-    if (!EpubPackagerFileUtility::createDirectoryAtPath(baseTempDir_) || !platform::isPrivateFolder(baseTempDir_)) {
-        workspaceLock.reset();
-        return EBOOKPACKAGER_CANNOT_CREATE_WORKSPACE;
-    }
-    return EBOOKPACKAGER_OK;
+    return Workspace::make(baseTempDir_, Workspace::Leftover::harmless, workspace);
 }
-
-void EpubPackager::tearDownEpubTempDir() {
-    if (!workspaceLock) return;  // the workspace was never made by this packager
-    EpubPackagerFileUtility::remove(baseTempDir_);
-    workspaceLock.reset();
-}
-
-void EpubPackager::deleteComponents() { tearDownEpubTempDir(); }
 
 }  // namespace packager

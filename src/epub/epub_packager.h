@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/assets/asset.h"
-#include "common/platform/workspace_lock.h"
+#include "common/file/workspace.h"
 #include "ebookpackager.h"
 
 namespace packager {
@@ -28,8 +28,7 @@ enum class BoxType : int {
 // the build steps themselves. Each step answers false when it could not write
 // a file the book needs (a full disk), and the book is then not made; an
 // optional input the export lacks is left out, which is no failure.
-// Destroying the packager never deletes files: the workspace goes with
-// deleteComponents().
+// Destroying the packager removes its workspace.
 class EpubPackager {
 public:
     // A packager without source or destination (nothing is read).
@@ -53,9 +52,6 @@ public:
 
     // Waits for other runs of the user, then makes a fresh workspace root: 0, or 10.
     std::uint32_t setupEpubTempDir();
-    // Removes the workspace root and lets the next run in.
-    void tearDownEpubTempDir();
-    void deleteComponents();
 
     void setDestFileName(const std::string& name) { destFileName_ = name; }
 
@@ -109,7 +105,7 @@ private:
     fs::path epubTempDir_;
     fs::path templatesDir_;
 
-    std::optional<platform::WorkspaceLock> workspaceLock;
+    std::optional<Workspace> workspace;  // at baseTempDir_, once set up
     std::map<std::string, std::string> mediaCopies;  // asset file -> path inside the book
     std::set<std::string> mediaHrefs;                // the paths handed out above
 };

@@ -1,8 +1,7 @@
 #include "epub/epub_run.h"
 
-#include "common/on_scope_exit.h"
 #include "common/file/file_io.h"
-#include "common/file/destination_folder.h"
+#include "common/file/run_checks.h"
 #include "common/platform/platform.h"
 #include "epub/epub_package_run.h"
 #include "epub/epub_packager.h"
@@ -10,6 +9,8 @@
 namespace packager {
 
 namespace {
+
+constexpr BundleFile kMediaTypes[] = {{"Resources/MediaTypes.xml", EBOOKPACKAGER_MEDIA_TYPES_MISSING}};
 
 bool hasFlowPage(const fs::path& reflowFolder) {
     for (const fs::path& entry : listFolder(reflowFolder))
@@ -25,23 +26,16 @@ std::uint32_t createEPubPackage(const std::string& source, const std::string& de
 
 std::uint32_t createEPubPackage(const std::string& source, const std::string& destination, const EpubOptions& options,
                                 const std::optional<fs::path>& bundle) {
-    if (!bundle) return EBOOKPACKAGER_CANNOT_INITIALIZE;
-    if (!exists(*bundle / "Resources" / "MediaTypes.xml")) return EBOOKPACKAGER_MEDIA_TYPES_MISSING;
-    if (!isFolder(*bundle / "Resources" / "Templates")) return EBOOKPACKAGER_TEMPLATES_MISSING;
-
-    std::optional<Delivery> delivery = prepareDelivery(source, destination, "epub");
-    if (!delivery) return EBOOKPACKAGER_DESTINATION_NOT_WRITABLE;
-    const std::string destinationFolder = delivery->package.parent_path().string();
-
-    if (!isFolder(source)) return EBOOKPACKAGER_SOURCE_NOT_FOLDER;
+    CheckedRun checked = checkRun(source, destination, "epub", bundle, kMediaTypes);
+    if (checked.code != EBOOKPACKAGER_OK) return checked.code;
+    Delivery& delivery = *checked.delivery;
     // A linked OEBPS would bring in a folder from anywhere: it counts as missing.
     if (!isPlainFolder(fs::path(source) / "OEBPS")) return EBOOKPACKAGER_REFLOW_FOLDER_MISSING;
     if (!hasFlowPage(fs::path(source) / "OEBPS")) return EBOOKPACKAGER_REFLOW_FILES_MISSING;
 
-    EpubPackager packager = EpubPackager::initWithSource(source, destinationFolder);
-    if (std::uint32_t code = packager.initializeComponents(bundle); code != 0) return code;
-    const OnScopeExit removeWorkspace([&] { packager.deleteComponents(); });
-    packager.setDestFileName(delivery->package.filename().string());
+    EpubPackager packager = EpubPackager::initWithSource(source, delivery.package.parent_path().string());
+    if (std::uint32_t code = packager.initializeComponents(bundle); code != EBOOKPACKAGER_OK) return code;
+    packager.setDestFileName(delivery.package.filename().string());
 
     // A step that cannot write what the book needs ends the run: a book
     // missing a part is not delivered, and the destination stays as it was.
@@ -49,7 +43,7 @@ std::uint32_t createEPubPackage(const std::string& source, const std::string& de
         !packager.createTableOfContents(options.epubVersion) || !packager.createContentOPF(options))
         return EBOOKPACKAGER_CANNOT_CREATE_WORKSPACE;
     if (!packager.generateEpubFile()) return EBOOKPACKAGER_DESTINATION_NOT_WRITABLE;
-    delivery->folder.keep();
+    delivery.folder.keep();
     return EBOOKPACKAGER_OK;
 }
 

@@ -22,7 +22,7 @@ protected:
             writeText(source / name, text);
     }
     void TearDown() override {
-        if (list) list->tearDownBlioTempDir();
+        list.reset();  // removes the workspace
         ScratchTest::TearDown();
     }
 
@@ -144,7 +144,7 @@ TEST_F(AssetCollectionTest, AWorkspaceThatCannotTakeAFileFailsTheCollection) {
     };
     for (const auto& [asset, blocked] : rows) {
         EXPECT_FALSE(collect({asset}, blocked)) << asset;
-        list->tearDownBlioTempDir();
+        list.reset();
     }
 }
 

@@ -25,7 +25,7 @@ protected:
         videos = list->blioTempDir() / "VideoContent.xml";
     }
     void TearDown() override {
-        list->tearDownBlioTempDir();
+        list.reset();  // removes the workspace
         ScratchTest::TearDown();
     }
 

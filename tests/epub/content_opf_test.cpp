@@ -24,7 +24,6 @@ protected:
         packager.createContentOPF(options);
         blankPage = fs::exists(packager.oebpsDir() / "blankpage.xhtml");
         auto document = xml::Document::parseFile(packager.oebpsDir() / "content.opf");
-        packager.deleteComponents();
         return document ? std::move(*document) : xml::Document::create("missing");
     }
 

@@ -108,7 +108,6 @@ TEST_F(InteractiveMediaTest, PagesPointIntoTheBookAndUntouchedPagesStayAsExporte
     EXPECT_EQ(readText(oebps / "Flow_3.xhtml"), unlisted);
     EXPECT_EQ(InteractiveMediaTest::media(oebps / "Flow_4.xhtml", "audio")[0].substr(0, 7), "|media/");  // UTF-16
     EXPECT_EQ(readText(oebps / "Flow_5.xhtml"), emptyID);  // an asset without an ID names no box
-    packager.deleteComponents();
 }
 
 }  // namespace
