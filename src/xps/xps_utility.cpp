@@ -185,11 +185,14 @@ std::vector<std::string> XpsUtility::convertibleTiffs(const Run& run) const {
 void XpsUtility::convertResources(Run& run, const std::vector<std::string>& tiffs) {
     if (tiffs.empty()) return;
     const fs::path resources = stagingDir() / xps::resourcesFolder;
-    // A converted image must not replace another one of its new name.
+    // A converted image must not replace another part of its new name, one of
+    // the package's or one given to add (nothing is converted yet).
     std::set<std::string> taken;
-    for (const std::string& name : zipEntries_)
+    auto take = [&](const std::string& name) {
         if (isResourceImage(name)) taken.insert(lowerCased(fs::path(name).filename().string()));
-    for (const fs::path& file : listFolder(resources)) taken.insert(lowerCased(file.filename().string()));
+    };
+    std::ranges::for_each(zipEntries_, take);
+    std::ranges::for_each(entriesToAdd(), take);
     auto plan = [&](std::string_view extension) {
         std::set<std::string> names = taken;
         std::vector<xps::TiffConversion> conversions;
