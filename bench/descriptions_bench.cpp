@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include "blio/asset_list.h"
@@ -53,16 +54,16 @@ void describeAssets(benchmark::State& state) {
     setenv("TMPDIR", (benchFolder() / "tmp").c_str(), 1);
     for (auto _ : state) {
         state.PauseTiming();
-        packager::AssetList list = packager::AssetList::initWithSource(source.string(), source.string());
-        if (list.initializeComponents(fs::path(EBOOKPACK_BUNDLE_DIR)) != 0) {
+        std::optional<packager::AssetList> list = packager::AssetList::initWithSource(source.string(), source.string());
+        if (list->initializeComponents(fs::path(EBOOKPACK_BUNDLE_DIR)) != 0) {
             state.SkipWithError("cannot make the workspace");
             return;
         }
-        list.readXml(source / "AssetList.xml");
+        list->readXml(source / "AssetList.xml");
         state.ResumeTiming();
-        list.collectAssets();
+        list->collectAssets();
         state.PauseTiming();
-        list.tearDownBlioTempDir();
+        list.reset();  // removes the workspace
         state.ResumeTiming();
     }
     state.counters["assets"] = count;

@@ -9,7 +9,7 @@
 
 #include "blio/description_document.h"
 #include "common/assets/asset.h"
-#include "common/platform/workspace_lock.h"
+#include "common/file/workspace.h"
 
 namespace packager {
 
@@ -18,8 +18,7 @@ namespace fs = std::filesystem;
 // One Blio run: the paths and assets every step reads, and the steps that turn
 // the assets into enhanced content and put it into the XPS package. Working
 // steps report nothing; whatever fails is left out of the package. Destroying
-// the object never deletes files: the workspace goes with deleteComponents()
-// or tearDownBlioTempDir().
+// the object removes its workspace.
 class AssetList {
 public:
     // No source or destination; the workspace base is the user's temporary
@@ -37,7 +36,8 @@ public:
     std::uint32_t initializeComponents();
     std::uint32_t initializeComponents(const std::optional<fs::path>& bundle);
     // Waits for other runs of the user, then rebuilds "BlioTemp" with its
-    // staging tree and the copy of the viewer templates: 0, 9 or 10.
+    // staging tree and the copy of the viewer templates: 0, 9 or 10 (nothing
+    // of it is left on failure).
     std::uint32_t setupBlioTempDir();
 
     // Appends the assets of the file when it is a file; a list that does not
@@ -65,14 +65,10 @@ public:
     // the destination. Nothing is written at the destination unless whole.
     std::uint32_t embedDataInBlioPackage(const fs::path& xpsFile);
 
-    void deleteComponents();  // cleanup(), then tearDownBlioTempDir()
     // When the package was written into the export folder itself, removes every
     // other direct entry of it except the package's "_Assets" folder. Nothing
     // happens unless the package is there.
     void cleanup();
-    // Removes the workspace and lets the next run in; nothing when this object
-    // never made the workspace.
-    void tearDownBlioTempDir();
 
     const std::vector<Asset>& pgwAssetList() const { return pgwAssetList_; }
     std::size_t entries() const { return pgwAssetList_.size(); }
@@ -102,7 +98,7 @@ private:
     fs::path tempDir_;
     fs::path templatesDir_;
 
-    std::optional<platform::WorkspaceLock> workspaceLock;
+    std::optional<Workspace> workspace;  // at blioTempDir(), once set up
     std::optional<DescriptionDocument> overlayContent_;
     std::optional<DescriptionDocument> videoContent_;
 };

@@ -2,9 +2,8 @@
 
 #include "blio/asset_list.h"
 #include "blio/blio_package_run.h"
-#include "common/on_scope_exit.h"
 #include "common/file/file_io.h"
-#include "common/file/destination_folder.h"
+#include "common/file/run_checks.h"
 #include "common/platform/platform.h"
 #include "ebookpackager.h"
 
@@ -30,30 +29,25 @@ std::uint32_t createBlioPackage(const std::string& source, const std::string& de
 
 std::uint32_t createBlioPackage(const std::string& source, const std::string& destination,
                                 const std::optional<fs::path>& bundle) {
-    if (!bundle) return EBOOKPACKAGER_CANNOT_INITIALIZE;
-    if (!isFolder(*bundle / "Resources" / "Templates")) return EBOOKPACKAGER_TEMPLATES_MISSING;
-
-    std::optional<Delivery> delivery = prepareDelivery(source, destination, "xps");
-    if (!delivery) return EBOOKPACKAGER_DESTINATION_NOT_WRITABLE;
-
-    if (!isFolder(source)) return EBOOKPACKAGER_SOURCE_NOT_FOLDER;
+    CheckedRun checked = checkRun(source, destination, "xps", bundle);
+    if (checked.code != EBOOKPACKAGER_OK) return checked.code;
+    Delivery& delivery = *checked.delivery;
     const fs::path sourceDir = standardizePath(source);
     if (!exists(sourceDir / "AssetList.xml")) return EBOOKPACKAGER_ASSET_LIST_MISSING;
     const std::optional<fs::path> xpsFile = findXpsFile(sourceDir);
     if (!xpsFile) return EBOOKPACKAGER_XPS_MISSING;
 
-    AssetList list = AssetList::initWithSource(source, delivery->package.parent_path().string());
+    AssetList list = AssetList::initWithSource(source, delivery.package.parent_path().string());
     if (std::uint32_t code = list.initializeComponents(bundle); code != EBOOKPACKAGER_OK) return code;
-    const OnScopeExit removeWorkspace([&] { list.tearDownBlioTempDir(); });
-    list.setDestFileName(delivery->package.filename().string());
+    list.setDestFileName(delivery.package.filename().string());
 
     list.readXml(sourceDir / "AssetList.xml");
     if (!list.collectAssets()) return EBOOKPACKAGER_CANNOT_CREATE_WORKSPACE;
     // Nothing is delivered and the export folder is not tidied, since the
     // user still needs it.
     if (std::uint32_t code = list.embedDataInBlioPackage(*xpsFile); code != EBOOKPACKAGER_OK) return code;
-    list.deleteComponents();
-    delivery->folder.keep();
+    list.cleanup();
+    delivery.folder.keep();
     return EBOOKPACKAGER_OK;
 }
 

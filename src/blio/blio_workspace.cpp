@@ -2,14 +2,13 @@
 
 #include "common/file/file_io.h"
 #include "common/file/file_utility.h"
+#include "common/file/run_checks.h"
 #include "common/platform/platform.h"
 #include "ebookpackager.h"
 
 namespace packager {
 
 namespace {
-
-constexpr std::string_view kWorkspaceLockName = "BlioTemp.lock";
 
 // Template folders that belong to other packagers and stay out of the package.
 constexpr std::string_view kForeignTemplateFolders[] = {"ePub", "Video"};
@@ -36,29 +35,22 @@ void AssetList::readXml(const fs::path& assetListFile) {
 std::uint32_t AssetList::initializeComponents() { return initializeComponents(platform::bundleFolder()); }
 
 std::uint32_t AssetList::initializeComponents(const std::optional<fs::path>& bundle) {
-    if (!bundle) return EBOOKPACKAGER_CANNOT_INITIALIZE;
+    if (std::uint32_t code = checkBundle(bundle); code != EBOOKPACKAGER_OK) return code;
     appDir_ = *bundle;
-    templatesDir_ = appDir_ / "Resources" / "Templates";
-    if (!exists(templatesDir_)) return EBOOKPACKAGER_TEMPLATES_MISSING;
+    templatesDir_ = templatesFolder(appDir_);
     return setupBlioTempDir();
 }
 
+// The workspace is the staging tree itself: a leftover of an earlier run would
+// go into the package.
 std::uint32_t AssetList::setupBlioTempDir() {
-    if (tempDir_.empty()) return EBOOKPACKAGER_CANNOT_CREATE_WORKSPACE;
-    // "BlioTemp" is the same for every run of the user: wait for a run that
-    // is still using it rather than deleting its workspace.
-    if (!workspaceLock) {
-        auto lock = platform::WorkspaceLock::acquire(tempDir_ / kWorkspaceLockName);
-        if (!lock) return EBOOKPACKAGER_CANNOT_CREATE_WORKSPACE;
-        workspaceLock.emplace(std::move(*lock));
-    }
+    if (std::uint32_t code = Workspace::make(blioTempDir(), Workspace::Leftover::fatal, workspace);
+        code != EBOOKPACKAGER_OK)
+        return code;
     auto fail = [this](std::uint32_t code) {
-        workspaceLock.reset();
+        workspace.reset();
         return code;
     };
-
-    if (isFolder(blioTempDir()) && !EpubPackagerFileUtility::remove(blioTempDir()))
-        return fail(EBOOKPACKAGER_CANNOT_REMOVE_WORKSPACE);
     if (!EpubPackagerFileUtility::createDirectoryAtPath(enhancedContentDir() / "VideoAssets"))
         return fail(EBOOKPACKAGER_CANNOT_CREATE_WORKSPACE);
     const fs::path overlayAssets = enhancedContentDir() / "OverlayAssets";
@@ -69,17 +61,6 @@ std::uint32_t AssetList::setupBlioTempDir() {
             return fail(EBOOKPACKAGER_CANNOT_REMOVE_WORKSPACE);
     }
     return EBOOKPACKAGER_OK;
-}
-
-void AssetList::tearDownBlioTempDir() {
-    if (!workspaceLock) return;  // the workspace was never made by this object
-    EpubPackagerFileUtility::remove(blioTempDir());
-    workspaceLock.reset();
-}
-
-void AssetList::deleteComponents() {
-    cleanup();
-    tearDownBlioTempDir();
 }
 
 }  // namespace packager

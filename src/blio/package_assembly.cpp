@@ -49,11 +49,15 @@ void addFlow(XpsUtility& xps, const fs::path& flow) {
     }
 }
 
-void registerEnhancedContentTypes(XpsUtility& xps, const fs::path& enhancedContent) {
-    if (!isFolder(enhancedContent)) return;
+// The files collectAssets placed in the staging tree, which mirrors the
+// package's entries, with their extensions declared.
+void addEnhancedContent(XpsUtility& xps, const fs::path& staging, const fs::path& enhancedContent) {
     for (const fs::path& relative : walkFolder(enhancedContent)) {
+        const fs::path file = enhancedContent / relative;
+        if (isFolder(file)) continue;
+        xps.addStagedFile(file.lexically_relative(staging).generic_string());
         const std::string extension = relative.extension().string();
-        if (!extension.empty() && !isFolder(enhancedContent / relative)) xps.registerFileType(extension.substr(1));
+        if (!extension.empty()) xps.registerFileType(extension.substr(1));
     }
 }
 
@@ -87,10 +91,10 @@ std::uint32_t AssetList::embedDataInBlioPackage(const fs::path& xpsFile) {
     const std::string knfb = std::string(kKnfbEntry) + "/";
     addIfPresent(xps, sourceDir_ / "TableOfContents.xml", knfb + "TableOfContents.xml");
     if (hasMetadata) xps.addFile(filledMetadata, knfb + "Metadata.xml");
+    addEnhancedContent(xps, stagingDir(), enhancedContentDir());
     addIfPresent(xps, blioTempDir() / "OverlayContent.xml", knfb + "EnhancedContent/OverlayContent.xml");
     addIfPresent(xps, blioTempDir() / "VideoContent.xml", knfb + "EnhancedContent/VideoContent.xml");
     addFlow(xps, sourceDir_ / "Flow");
-    registerEnhancedContentTypes(xps, enhancedContentDir());
     for (std::string_view art : {"CoverArt.jpg", "BackArt.jpg", "SpineArt.jpg"})
         addIfPresent(xps, sourceDir_ / art, knfb + std::string(art));
 

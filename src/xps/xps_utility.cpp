@@ -20,7 +20,6 @@ namespace packager {
 
 namespace {
 
-constexpr std::string_view documentsFolder = "Documents";
 constexpr std::string_view pagesFolder = "Documents/1/Pages/";
 
 bool isTiffName(std::string_view entryName) {
@@ -100,6 +99,12 @@ bool XpsUtility::addFile(const fs::path& source, const std::string& entryName) {
     return copied;
 }
 
+void XpsUtility::addStagedFile(const std::string& entryName) {
+    if (!stagingDir().empty() && archive::isSafeEntryName(entryName) && isValidUtf8(entryName) &&
+        !isContentTypesPart(entryName))
+        stagedParts_.push_back(entryName);
+}
+
 void XpsUtility::registerFileType(const std::string& extension) {
     if (registeredFileTypes_.contains(extension)) return;
     auto type = defaultFileTypeList_.find(extension);
@@ -117,7 +122,7 @@ bool XpsUtility::compressXps() {
         convertResources(run, convertibleTiffs(run));
         if (!renameImageReferences(run)) return false;
         deleteExistingZipEntries(run);
-        const std::vector<std::string> staged = stagedEntryNames();
+        const std::vector<std::string> staged = entriesToAdd();
         if (!addPartInfoToContentTypesXml(run, staged) || !addLatestFilesToZip(run, staged)) return false;
         return run.archive.commit();
     } catch (...) {
@@ -180,11 +185,14 @@ std::vector<std::string> XpsUtility::convertibleTiffs(const Run& run) const {
 void XpsUtility::convertResources(Run& run, const std::vector<std::string>& tiffs) {
     if (tiffs.empty()) return;
     const fs::path resources = stagingDir() / xps::resourcesFolder;
-    // A converted image must not replace another one of its new name.
+    // A converted image must not replace another part of its new name, one of
+    // the package's or one given to add (nothing is converted yet).
     std::set<std::string> taken;
-    for (const std::string& name : zipEntries_)
+    auto take = [&](const std::string& name) {
         if (isResourceImage(name)) taken.insert(lowerCased(fs::path(name).filename().string()));
-    for (const fs::path& file : listFolder(resources)) taken.insert(lowerCased(file.filename().string()));
+    };
+    std::ranges::for_each(zipEntries_, take);
+    std::ranges::for_each(entriesToAdd(), take);
     auto plan = [&](std::string_view extension) {
         std::set<std::string> names = taken;
         std::vector<xps::TiffConversion> conversions;
@@ -251,16 +259,18 @@ void XpsUtility::deleteExistingZipEntries(Run& run) {
     run.archive.remove(patterns);
 }
 
-// The entries written from the staging tree: every file below Resources and
-// Documents, and the files handed in. A file staged under a name that is not
-// UTF-8 is left out: the package could not hold its name.
-std::vector<std::string> XpsUtility::stagedEntryNames() const {
+// The entries written from the staging tree: the converted images, then the
+// files given, each once, folder by folder in name order (a folder's files
+// before those of a later sibling), so that the package does not depend on the
+// order they were given in.
+std::vector<std::string> XpsUtility::entriesToAdd() const {
     std::vector<std::string> names;
-    for (std::string_view folder : {xps::resourcesFolder, documentsFolder})
-        for (const fs::path& relative : walkFolder(stagingDir() / folder))
-            if (!isFolder(stagingDir() / folder / relative) && isValidUtf8(relative.string()))
-                names.push_back(entryName(folder, relative));
-    for (const auto& [source, name] : packageParts_) names.push_back(name);
+    for (const auto& [oldName, newName] : imagesConverted_) names.push_back(entryName(xps::resourcesFolder, newName));
+    std::ranges::sort(names);
+    // Paths compare name by name: the order of a walk through the tree.
+    std::set<fs::path> given(stagedParts_.begin(), stagedParts_.end());
+    for (const auto& [source, name] : packageParts_) given.insert(name);
+    for (const fs::path& name : given) names.push_back(name.string());
     return names;
 }
 

@@ -11,7 +11,7 @@ namespace fs = std::filesystem;
 
 // Updates one XPS package in place: its TIFF images are recompressed (to JPEG,
 // or to PNG when any of them has alpha) with every reference renamed, the
-// files handed in are added under their entry names, and the registered
+// files it is given are added under their entry names, and the registered
 // extensions are declared in an interleaved [Content_Types].xml. Whatever its
 // form, the content types then give every part the update writes a type.
 //
@@ -21,9 +21,8 @@ namespace fs = std::filesystem;
 // image is converted only when every part that may name it could be rewritten.
 // Where an update works, and the part of the package its caller rebuilds.
 struct XpsStaging {
-    // A folder the caller owns, mirroring the archive's entry names. Besides
-    // the files handed in, every file the caller placed below its Resources
-    // and Documents folders is added under its relative name.
+    // A folder the caller owns, mirroring the archive's entry names; nothing
+    // in it is added unless given by addFile() or addStagedFile().
     fs::path folder;
     // An entry folder ("Documents/1/Other/KNFB") the caller rebuilds whole:
     // when staged, its old entries are removed, and its parts are not searched
@@ -43,6 +42,10 @@ public:
     // UTF-8, or names the content types, is skipped. False when the copy failed: the
     // package would then lack a file asked for, so compressXps() refuses.
     bool addFile(const fs::path& source, const std::string& entryName);
+    // Records the file the caller placed in the staging folder at `entryName`
+    // itself, to be added as it is; a name that would leave the staging tree,
+    // is not UTF-8, or is the content types' own, is skipped.
+    void addStagedFile(const std::string& entryName);
 
     // Declares `extension` when it is one of the default file types and not
     // yet registered; anything else is ignored.
@@ -74,7 +77,7 @@ private:
     void convertResources(Run& run, const std::vector<std::string>& tiffs);
     bool renameImageReferences(Run& run);
     void deleteExistingZipEntries(Run& run);
-    std::vector<std::string> stagedEntryNames() const;
+    std::vector<std::string> entriesToAdd() const;
     bool addPartInfoToContentTypesXml(Run& run, const std::vector<std::string>& staged);
     bool addLatestFilesToZip(Run& run, const std::vector<std::string>& staged);
 
@@ -85,6 +88,7 @@ private:
     std::map<std::string, std::string> defaultFileTypeList_;
     std::map<std::string, std::string> registeredFileTypes_;
     std::map<std::string, std::string> packageParts_;  // source path -> entry name
+    std::vector<std::string> stagedParts_;             // entry names placed by the caller
     std::map<std::string, std::string> imagesConverted_;
     bool someImageHasAlpha_ = false;
     bool stagingFailed_ = false;  // some addFile() copy failed
