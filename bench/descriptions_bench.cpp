@@ -9,7 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "blio/asset_list.h"
+#include "blio/blio_steps.h"
+#include "common/file/run_checks.h"
 
 namespace {
 
@@ -51,19 +52,19 @@ void describeAssets(benchmark::State& state) {
     const int count = static_cast<int>(state.range(0));
     const fs::path source = makeExport(count);
     fs::create_directories(benchFolder() / "tmp");
-    setenv("TMPDIR", (benchFolder() / "tmp").c_str(), 1);
     for (auto _ : state) {
         state.PauseTiming();
-        std::optional<packager::AssetList> list = packager::AssetList::initWithSource(source.string(), source.string());
-        if (list->initializeComponents(fs::path(EBOOKPACK_BUNDLE_DIR)) != 0) {
+        const auto assets = packager::AssetHelper::assetArrayWithContentsOfFileURL(source / "AssetList.xml");
+        std::optional<packager::Workspace> workspace;
+        if (packager::setupBlioTempDir(benchFolder() / "tmp", packager::templatesFolder(EBOOKPACK_BUNDLE_DIR),
+                                       workspace) != 0) {
             state.SkipWithError("cannot make the workspace");
             return;
         }
-        list->readXml(source / "AssetList.xml");
         state.ResumeTiming();
-        list->collectAssets();
+        packager::collectAssets(assets, {workspace->folder()});
         state.PauseTiming();
-        list.reset();  // removes the workspace
+        workspace.reset();
         state.ResumeTiming();
     }
     state.counters["assets"] = count;

@@ -2,7 +2,8 @@
 #include <system_error>
 #include <unistd.h>
 
-#include "blio/asset_list.h"
+#include "blio/blio_steps.h"
+#include "blio/descriptions.h"
 #include "blio/viewer_pages.h"
 #include "common/file/file_io.h"
 #include "common/file/file_utility.h"
@@ -23,15 +24,16 @@ std::string extensionOf(const fs::path& file) {
 // What one collectAssets call keeps across assets.
 class Collector {
 public:
-    explicit Collector(AssetList& list)
-        : list(list), content(list.enhancedContentDir()),
+    explicit Collector(const BlioPlaces& places)
+        : descriptions(places.root), content(places.enhancedContent()),
           slideshowTemplate(content / kSlideshowTemplate, kImageNamesPlaceholder),
           htmlTemplate(content / kHtmlTemplate, kUrlPlaceholder) {}
 
     void collect(const Asset& asset);
     void removeUnused() const;
-    // False once the workspace failed to take a file the enhanced content needs.
-    bool complete() const { return everythingWritten; }
+    // False once the workspace failed to take a file the enhanced content
+    // needs, or its descriptions could not be written.
+    bool finish() { return descriptions.saveDescriptions() && everythingWritten; }
 
 private:
     static constexpr std::string_view kSlideshowTemplate = "OverlayAssets/Slideshow/SlideViewer.html";
@@ -51,7 +53,7 @@ private:
     void webPage(const Asset& asset, const std::string& address, const std::string& key);
     void embeddedPage(const Asset& asset, const fs::path& file, const std::string& key);
 
-    AssetList& list;
+    Descriptions descriptions;
     const fs::path content;  // the enhanced-content folder
     ViewerTemplate slideshowTemplate;
     ViewerTemplate htmlTemplate;
@@ -127,7 +129,7 @@ void Collector::video(const Asset& asset, const std::string& key) {
         // The folder exists now, so the image keeps its own name inside it.
         if (copy(asset.previewImage, content / folder)) coverPath = folder + "/" + name;
     }
-    list.mapVideoToBlio(asset, videoPath, coverPath);
+    descriptions.mapVideoToBlio(asset, videoPath, coverPath);
     videoMade = true;
 }
 
@@ -151,7 +153,7 @@ void Collector::slideshowFolder(const Asset& asset, const fs::path& folder, cons
             fragments += slideshowImageFragment(key, copied.filename().string());
         viewerPage(slideshowTemplate, content / page, fragments);
     }
-    list.mapAssetToBlio(asset, page);
+    descriptions.mapAssetToBlio(asset, page);
     slideshowMade = true;
 }
 
@@ -159,7 +161,7 @@ void Collector::slideshowFolder(const Asset& asset, const fs::path& folder, cons
 // the placeholder is always filled, with nothing when the file is no image.
 void Collector::slideshowFile(const Asset& asset, const fs::path& file, const std::string& key) {
     const std::string page = "OverlayAssets/Slideshow/" + key + ".html";
-    list.mapAssetToBlio(asset, page);
+    descriptions.mapAssetToBlio(asset, page);
     slideshowMade = true;
     if (exists(content / page)) return;  // made by an earlier asset of the same file
 
@@ -176,7 +178,7 @@ void Collector::webPage(const Asset& asset, const std::string& address, const st
     const std::string page = "OverlayAssets/Html/" + key + ".html";
     if (!exists(content / page))
         viewerPage(htmlTemplate, content / page, addressAttributeValue(address));
-    list.mapAssetToBlio(asset, page);
+    descriptions.mapAssetToBlio(asset, page);
     webPageMade = true;
 }
 
@@ -193,7 +195,7 @@ void Collector::embeddedPage(const Asset& asset, const fs::path& file, const std
         if (!copied) return;
         viewerPage(htmlTemplate, content / page, relativeAddressAttributeValue(key, file.filename().string()));
     }
-    list.mapAssetToBlio(asset, page);
+    descriptions.mapAssetToBlio(asset, page);
     embeddedPageMade = true;
 }
 
@@ -211,12 +213,12 @@ void Collector::removeUnused() const {
 
 }  // namespace
 
-bool AssetList::collectAssets() {
-    if (pgwAssetList().empty()) return true;
-    Collector collector(*this);
-    for (const Asset& asset : pgwAssetList()) collector.collect(asset);
+bool collectAssets(const std::vector<Asset>& assets, const BlioPlaces& places) {
+    if (assets.empty()) return true;
+    Collector collector(places);
+    for (const Asset& asset : assets) collector.collect(asset);
     collector.removeUnused();
-    return saveDescriptions() && collector.complete();
+    return collector.finish();
 }
 
 }  // namespace packager

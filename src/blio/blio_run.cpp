@@ -1,7 +1,7 @@
 #include "blio/blio_run.h"
 
-#include "blio/asset_list.h"
 #include "blio/blio_package_run.h"
+#include "blio/blio_steps.h"
 #include "common/file/file_io.h"
 #include "common/file/run_checks.h"
 #include "common/platform/platform.h"
@@ -37,16 +37,20 @@ std::uint32_t createBlioPackage(const std::string& source, const std::string& de
     const std::optional<fs::path> xpsFile = findXpsFile(sourceDir);
     if (!xpsFile) return EBOOKPACKAGER_XPS_MISSING;
 
-    AssetList list = AssetList::initWithSource(source, delivery.package.parent_path().string());
-    if (std::uint32_t code = list.initializeComponents(bundle); code != EBOOKPACKAGER_OK) return code;
-    list.setDestFileName(delivery.package.filename().string());
+    const BlioExport exported{sourceDir, *xpsFile,
+                              AssetHelper::assetArrayWithContentsOfFileURL(sourceDir / "AssetList.xml")};
+    std::optional<Workspace> workspace;
+    if (std::uint32_t code = setupBlioTempDir(platform::userTempFolder(), templatesFolder(*bundle), workspace);
+        code != EBOOKPACKAGER_OK)
+        return code;
+    const BlioPlaces places{workspace->folder()};
+    const fs::path package = standardizePath(delivery.package.parent_path().string()) / delivery.package.filename();
 
-    list.readXml(sourceDir / "AssetList.xml");
-    if (!list.collectAssets()) return EBOOKPACKAGER_CANNOT_CREATE_WORKSPACE;
+    if (!collectAssets(exported.assets, places)) return EBOOKPACKAGER_CANNOT_CREATE_WORKSPACE;
     // Nothing is delivered and the export folder is not tidied, since the
     // user still needs it.
-    if (std::uint32_t code = list.embedDataInBlioPackage(*xpsFile); code != EBOOKPACKAGER_OK) return code;
-    list.cleanup();
+    if (std::uint32_t code = embedDataInBlioPackage(exported, places, package); code != EBOOKPACKAGER_OK) return code;
+    cleanup(exported.folder, package, places.root.parent_path());
     delivery.folder.keep();
     return EBOOKPACKAGER_OK;
 }

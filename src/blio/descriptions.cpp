@@ -5,8 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "blio/asset_list.h"
-#include "blio/description_document.h"
+#include "blio/descriptions.h"
 
 namespace packager {
 
@@ -48,7 +47,9 @@ Region regionOf(const Asset& asset) {
 
 }  // namespace
 
-void AssetList::mapAssetToBlio(const Asset& asset, const std::string& assetPath) {
+Descriptions::Descriptions(std::filesystem::path folder) : folder(std::move(folder)) {}
+
+void Descriptions::mapAssetToBlio(const Asset& asset, const std::string& assetPath) {
     Region region = regionOf(asset);
     const DescriptionAttributes attributes = {
         {"PageNo", std::move(region.page)},
@@ -65,11 +66,11 @@ void AssetList::mapAssetToBlio(const Asset& asset, const std::string& assetPath)
         {kOverlayFile.number, {}},
         {"VisualState", "Visible"},
     };
-    if (!overlayContent_) overlayContent_.emplace(blioTempDir() / kOverlayFile.fileName, kOverlayFile);
-    overlayContent_->append(attributes);
+    if (!overlayContent) overlayContent.emplace(folder / kOverlayFile.fileName, kOverlayFile);
+    overlayContent->append(attributes);
 }
 
-void AssetList::mapVideoToBlio(const Asset& asset, const std::string& assetPath, const std::string& previewImage) {
+void Descriptions::mapVideoToBlio(const Asset& asset, const std::string& assetPath, const std::string& previewImage) {
     Region region = regionOf(asset);
     const DescriptionAttributes attributes = {
         {"Page", std::move(region.page)},
@@ -81,13 +82,13 @@ void AssetList::mapVideoToBlio(const Asset& asset, const std::string& assetPath,
         {kVideoFile.number, {}},
         {"CoverImageUri", previewImage},
     };
-    if (!videoContent_) videoContent_.emplace(blioTempDir() / kVideoFile.fileName, kVideoFile);
-    videoContent_->append(attributes);
+    if (!videoContent) videoContent.emplace(folder / kVideoFile.fileName, kVideoFile);
+    videoContent->append(attributes);
 }
 
-bool AssetList::saveDescriptions() {
+bool Descriptions::saveDescriptions() {
     bool saved = true;
-    for (std::optional<DescriptionDocument>* document : {&overlayContent_, &videoContent_}) {
+    for (std::optional<DescriptionDocument>* document : {&overlayContent, &videoContent}) {
         if (*document && !(*document)->save()) saved = false;
         document->reset();  // a later description starts again from the file
     }

@@ -1,6 +1,6 @@
 #include <charconv>
 
-#include "blio/asset_list.h"
+#include "blio/blio_steps.h"
 #include "blio/page_number_map.h"
 #include "common/file/file_identity.h"
 #include "common/file/file_io.h"
@@ -45,7 +45,7 @@ void addIfPresent(XpsUtility& xps, const fs::path& file, const std::string& entr
 void addFlow(XpsUtility& xps, const fs::path& flow) {
     for (const fs::path& relative : walkFolder(flow)) {
         const fs::path file = flow / relative;
-        if (!isFolder(file)) xps.addFile(file, std::string(AssetList::kKnfbEntry) + "/Flow/" + relative.generic_string());
+        if (!isFolder(file)) xps.addFile(file, std::string(kKnfbEntry) + "/Flow/" + relative.generic_string());
     }
 }
 
@@ -74,34 +74,34 @@ std::size_t addThumbnails(XpsUtility& xps, const fs::path& thumbnails) {
 
 }  // namespace
 
-std::uint32_t AssetList::embedDataInBlioPackage(const fs::path& xpsFile) {
-    XpsUtility xps =
-        XpsUtility::initWithXpsFile(xpsFile, kImageCompressionLevel, {stagingDir(), std::string(kKnfbEntry)});
-    Files::createDirectoryAtPath(knfbDir());
+std::uint32_t embedDataInBlioPackage(const BlioExport& source, const BlioPlaces& places, const fs::path& package) {
+    XpsUtility xps = XpsUtility::initWithXpsFile(source.xpsFile, kImageCompressionLevel,
+                                                 {places.staging(), std::string(kKnfbEntry)});
+    Files::createDirectoryAtPath(places.knfb());
 
     // The spine depth goes into a copy in the workspace; the export's own file
     // (never one reached through a link) gets the same edit only once the
     // package is updated, so a failed run leaves the export as it was.
-    const fs::path metadata = sourceDir_ / "Metadata.xml";
-    const fs::path filledMetadata = blioTempDir() / "Metadata.xml";
+    const fs::path metadata = source.folder / "Metadata.xml";
+    const fs::path filledMetadata = places.root / "Metadata.xml";
     const bool hasMetadata = isPlainFile(metadata) && copyFileAtomically(metadata, filledMetadata);
-    const std::string spineDepth = hasMetadata ? spineDepthText(sourceDir_) : std::string();
+    const std::string spineDepth = hasMetadata ? spineDepthText(source.folder) : std::string();
     if (hasMetadata) Files::replaceInFile(filledMetadata, kSpineDepthPlaceholder, spineDepth);
 
     const std::string knfb = std::string(kKnfbEntry) + "/";
-    addIfPresent(xps, sourceDir_ / "TableOfContents.xml", knfb + "TableOfContents.xml");
+    addIfPresent(xps, source.folder / "TableOfContents.xml", knfb + "TableOfContents.xml");
     if (hasMetadata) xps.addFile(filledMetadata, knfb + "Metadata.xml");
-    addEnhancedContent(xps, stagingDir(), enhancedContentDir());
-    addIfPresent(xps, blioTempDir() / "OverlayContent.xml", knfb + "EnhancedContent/OverlayContent.xml");
-    addIfPresent(xps, blioTempDir() / "VideoContent.xml", knfb + "EnhancedContent/VideoContent.xml");
-    addFlow(xps, sourceDir_ / "Flow");
+    addEnhancedContent(xps, places.staging(), places.enhancedContent());
+    addIfPresent(xps, places.root / "OverlayContent.xml", knfb + "EnhancedContent/OverlayContent.xml");
+    addIfPresent(xps, places.root / "VideoContent.xml", knfb + "EnhancedContent/VideoContent.xml");
+    addFlow(xps, source.folder / "Flow");
     for (std::string_view art : {"CoverArt.jpg", "BackArt.jpg", "SpineArt.jpg"})
-        addIfPresent(xps, sourceDir_ / art, knfb + std::string(art));
+        addIfPresent(xps, source.folder / art, knfb + std::string(art));
 
-    const fs::path thumbnails = sourceDir_ / "Thumbnails";
+    const fs::path thumbnails = source.folder / "Thumbnails";
     if (isPlainFolder(thumbnails)) {  // a linked folder could hold any of the user's images
-        Files::createDirectoryAtPath(stagingDir() / kThumbnailEntry);
-        const fs::path pageNumbers = blioTempDir() / "PageNumbers.xml";
+        Files::createDirectoryAtPath(places.staging() / kThumbnailEntry);
+        const fs::path pageNumbers = places.root / "PageNumbers.xml";
         if (const std::size_t pages = addThumbnails(xps, thumbnails); pages > 0) {
             Files::remove(pageNumbers);
             // Without its page-number map the enhanced content is incomplete.
@@ -115,8 +115,7 @@ std::uint32_t AssetList::embedDataInBlioPackage(const fs::path& xpsFile) {
     // above (addFile() failures make it refuse), is not the package asked for.
     if (!xps.compressXps()) return EBOOKPACKAGER_CANNOT_MODIFY_PACKAGE;
     if (hasMetadata) Files::replaceInFile(metadata, kSpineDepthPlaceholder, spineDepth);
-    const fs::path destination = destDir_ / destFileName_;
-    if (isSameFileSystemObject(xpsFile, destination) || copyFileAtomically(xpsFile, destination))
+    if (isSameFileSystemObject(source.xpsFile, package) || copyFileAtomically(source.xpsFile, package))
         return EBOOKPACKAGER_OK;
     return EBOOKPACKAGER_DESTINATION_NOT_WRITABLE;
 }

@@ -12,7 +12,7 @@
 #include <system_error>
 #include <vector>
 
-#include "blio/asset_list.h"
+#include "blio/descriptions.h"
 #include "common/file/file_io.h"
 #include "common/xml/xml.h"
 #include "fuzz_scratch.h"
@@ -21,22 +21,20 @@ namespace {
 
 namespace fs = std::filesystem;
 using packager::Asset;
-using packager::AssetList;
 
 [[noreturn]] void fail(const fs::path& file, const char* what) {
     std::fprintf(stderr, "descriptions fuzzer: %s: %s\n", file.filename().c_str(), what);
     std::abort();
 }
 
-// One workspace below the scratch folder, kept for the life of the process.
-AssetList& workspace() {
-    static AssetList* list = [] {
-        setenv("TMPDIR", packager::fuzzing::scratchFolder().c_str(), 1);
-        auto* made = new AssetList();
-        fs::create_directories(made->blioTempDir());
+// The folder the description files are written to, kept for the life of the process.
+const fs::path& workspace() {
+    static const fs::path folder = [] {
+        fs::path made = packager::fuzzing::scratchFolder() / "BlioTemp";
+        fs::create_directories(made);
         return made;
     }();
-    return *list;
+    return folder;
 }
 
 std::vector<std::string> pieces(std::string_view bytes) {
@@ -65,7 +63,7 @@ void check(const fs::path& file, const std::string& before, const char* list, co
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    AssetList& list = workspace();
+    packager::Descriptions descriptions(workspace());
     std::vector<std::string> fields = pieces({reinterpret_cast<const char*>(data), size});
     fields.resize(8);
     Asset asset;
@@ -75,17 +73,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     asset.width = packager::leadingNumber(fields[4]);
     asset.height = packager::leadingNumber(fields[5]);
 
-    const fs::path overlays = list.blioTempDir() / "OverlayContent.xml";
-    const fs::path videos = list.blioTempDir() / "VideoContent.xml";
+    const fs::path overlays = workspace() / "OverlayContent.xml";
+    const fs::path videos = workspace() / "VideoContent.xml";
     for (const fs::path& file : {overlays, videos}) {
         std::error_code ignored;
         fs::remove(file, ignored);
         if (!fields[0].empty() && !packager::writeFileAtomically(file, fields[0])) fail(file, "cannot be written");
     }
 
-    list.mapAssetToBlio(asset, fields[6]);
-    list.mapVideoToBlio(asset, fields[6], fields[7]);
-    if (!list.saveDescriptions()) fail(overlays, "the descriptions cannot be written");
+    descriptions.mapAssetToBlio(asset, fields[6]);
+    descriptions.mapVideoToBlio(asset, fields[6], fields[7]);
+    if (!descriptions.saveDescriptions()) fail(overlays, "the descriptions cannot be written");
     check(overlays, fields[0], "EnhancedOverlayinfoList", "EnhancedOverlayinfo", "EnhancedOverlayinfoID");
     check(videos, fields[0], "VideoinfosList", "Videoinfo", "VideoinfoID");
     return 0;
