@@ -112,18 +112,38 @@ TEST_F(SingleEntryContentTypesTest, AddedPartsAreDeclaredAndTheRestKeptByteForBy
     }
 }
 
-TEST(ContentTypes, ConvertedImagesAreRetypedAndKeptTiffsAreNot) {
-    const ImageRetyping retyping{"image/jpeg", {"/resources/a.jpg"}, {"tiff"}};
-    const std::string text =
-        "<Default Extension=\"tif\" ContentType=\"image/tiff\"/>"
-        "<Default Extension=\"tiff\" ContentType=\"image/tiff\"/>"
-        "<Override PartName=\"/Resources/A.jpg\" ContentType=\"image/tiff\"/>"
-        "<Override ContentType='image/tiff' PartName='/Resources/kept.tiff' />";
-    EXPECT_EQ(retypeImages(text, retyping),
-              "<Default Extension=\"tif\" ContentType=\"image/jpeg\"/>"
-              "<Default Extension=\"tiff\" ContentType=\"image/tiff\"/>"
-              "<Override PartName=\"/Resources/A.jpg\" ContentType=\"image/jpeg\"/>"
-              "<Override ContentType='image/tiff' PartName='/Resources/kept.tiff' />");
+class RetypingTest : public ScratchTest {};
+
+// Only declarations count: not a comment, and not the text a reference
+// spells; a piece may end anywhere, even inside a value.
+TEST_F(RetypingTest, ConvertedImagesAreRenamedAndRetypedAndKeptTiffsAreNot) {
+    const ImageRetyping retyping{"image/jpeg", {{"A.tif", "A.jpg"}}, {"tiff"}};
+    const std::string types = "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">";
+    const std::string before = types +
+                               "<!-- <Override PartName=\"/Resources/A.tif\" ContentType=\"image/tiff\"/> -->"
+                               "<Default Extension=\"tif\" ContentType=\"image/tiff\"/>"
+                               "<Default Extension=\"tiff\" ContentType=\"image/tiff\"/>"
+                               "<Override PartName=\"/Resources/A.tif\" ContentType=\"image&#x2F;tiff\"/>"
+                               "<Override ContentType='image/tiff' PartName='/Resources/kept.tiff' /></Types>";
+    const std::string after = types +
+                              "<!-- <Override PartName=\"/Resources/A.tif\" ContentType=\"image/tiff\"/> -->"
+                              "<Default Extension=\"tif\" ContentType=\"image/jpeg\"/>"
+                              "<Default Extension=\"tiff\" ContentType=\"image/tiff\"/>"
+                              "<Override PartName=\"/Resources/A.jpg\" ContentType=\"image/jpeg\"/>"
+                              "<Override ContentType='image/tiff' PartName='/Resources/kept.tiff' /></Types>";
+    const fs::path single = scratch / "single" / contentTypesName;
+    writeText(single, before);
+    EXPECT_EQ(retypeImages(single, retyping), std::vector<std::string>{std::string(contentTypesName)});
+    EXPECT_EQ(readText(single), after);
+
+    const fs::path pieces = scratch / "pieces" / contentTypesName;
+    const std::size_t split = before.find("x2F");
+    writeText(pieces / "[0].piece", before.substr(0, split));
+    writeText(pieces / "[1].last.piece", before.substr(split));
+    const auto rewritten = retypeImages(pieces, retyping);
+    ASSERT_TRUE(rewritten);
+    EXPECT_EQ(rewritten->size(), 2u);
+    EXPECT_EQ(readText(pieces / "[0].piece") + readText(pieces / "[1].last.piece"), after);
 }
 
 }  // namespace
