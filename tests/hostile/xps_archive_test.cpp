@@ -56,6 +56,21 @@ void expectImagesResolve(const Entries& entries) {
     }
 }
 
+// The content type a package reader gives `part` ("/Resources/a.jpg"): its
+// Override, else the Default for its extension.
+std::string declaredType(const fs::path& xps, const std::string& part) {
+    auto types = xml::Document::parseMemory(contentTypes(xps));
+    if (!types) return {};
+    std::string byExtension;
+    for (const xml::Element& type : types->root().children()) {
+        const std::string contentType = type.attribute("ContentType").value_or("");
+        if (type.name() == "Override" && lower(type.attribute("PartName").value_or("")) == lower(part)) return contentType;
+        if (type.name() == "Default" && "." + lower(type.attribute("Extension").value_or("")) == lower(fs::path(part).extension().string()))
+            byExtension = contentType;
+    }
+    return byExtension;
+}
+
 struct HostileXps {
     const char* name;
     std::function<void(Entries&)> edit;         // of the example's entries
@@ -92,6 +107,20 @@ TEST_F(XpsArchiveTest, DamagedOrHostileXpsGivesTheOriginalOrTheWholeUpdate) {
         {"content-type piece with a bad CRC", {}, [&](std::string& zip) { corruptEntry(zip, lastPiece); }, 6, false},
         {"content-type piece flagged encrypted", {}, [&](std::string& zip) { flagEncrypted(zip, lastPiece); }, 6, false},
         {"content-type piece over 1000:1", [&](Entries& entries) { entries[lastPiece] += std::string(64 << 20, ' '); }, {}, 6, false},
+        // Only the markup counts: a character reference, not a comment's or
+        // a CDATA section's text, nor an end tag named in a comment.
+        {"content types as one entry, with a reference, a comment and CDATA",
+         [&](Entries& entries) {
+             const std::string declared = "<Default Extension=\"tif\" ContentType=\"image/tiff\" />";
+             const std::string types = entries.at("[Content_Types].xml/[0].piece") + entries.at(lastPiece);
+             entries.erase("[Content_Types].xml/[0].piece");
+             entries.erase(lastPiece);
+             entries["[Content_Types].xml"] =
+                 replaceAll(types, declared, "<!-- " + declared + " --><![CDATA[" + declared + "]]>" +
+                                                 "<Override PartName=\"/Resources/page1.tif\" ContentType=\"image&#x2F;tiff\"/>") +
+                 "<!-- </Types> -->";
+         },
+         {}, 0, true},
         {"page with a bad CRC", {}, [&](std::string& zip) { corruptEntry(zip, page); }, 0, false},
         {"image with a bad CRC", {}, [&](std::string& zip) { corruptEntry(zip, "Resources/page1.tif"); }, 0, false},
         {"page declared Latin-1",
@@ -132,6 +161,10 @@ TEST_F(XpsArchiveTest, DamagedOrHostileXpsGivesTheOriginalOrTheWholeUpdate) {
             EXPECT_LT(fs::file_size(xps), bytes.size() + (256u << 10));
             EXPECT_TRUE(updated.contains("Documents/1/Other/KNFB/Metadata.xml"));
             EXPECT_EQ(updated.contains("Resources/page1.tif"), !row.pageImageConverted);
+            EXPECT_EQ(untypedParts(xps), std::vector<std::string>{});
+            if (row.pageImageConverted) {
+                EXPECT_EQ(declaredType(xps, "/Resources/page1.jpg"), "image/jpeg");
+            }
             for (const auto& [name, data] : original) {
                 if (name == "Resources/page1.tif" && row.pageImageConverted) continue;
                 if (name.starts_with("[Content_Types].xml/")) {  // renumbered
