@@ -114,22 +114,22 @@ TEST_F(SingleEntryContentTypesTest, AddedPartsAreDeclaredAndTheRestKeptByteForBy
 
 class RetypingTest : public ScratchTest {};
 
-// Only declarations count: not a comment, and not the text a reference
-// spells; a piece may end anywhere, even inside a value.
+// Only declarations count, not a comment; values are compared as they read
+// and written escaped; a piece may end anywhere, even inside a value.
 TEST_F(RetypingTest, ConvertedImagesAreRenamedAndRetypedAndKeptTiffsAreNot) {
-    const ImageRetyping retyping{"image/jpeg", {{"A.tif", "A.jpg"}}, {"tiff"}};
+    const ImageRetyping retyping{"image/jpeg", {{"A&B.tif", "A&B.jpg"}}, {"tiff"}};
     const std::string types = "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">";
     const std::string before = types +
                                "<!-- <Override PartName=\"/Resources/A.tif\" ContentType=\"image/tiff\"/> -->"
                                "<Default Extension=\"tif\" ContentType=\"image/tiff\"/>"
                                "<Default Extension=\"tiff\" ContentType=\"image/tiff\"/>"
-                               "<Override PartName=\"/Resources/A.tif\" ContentType=\"image&#x2F;tiff\"/>"
+                               "<Override PartName=\"/Resources/A&amp;B.tif\" ContentType=\"image&#x2F;tiff\"/>"
                                "<Override ContentType='image/tiff' PartName='/Resources/kept.tiff' /></Types>";
     const std::string after = types +
                               "<!-- <Override PartName=\"/Resources/A.tif\" ContentType=\"image/tiff\"/> -->"
                               "<Default Extension=\"tif\" ContentType=\"image/jpeg\"/>"
                               "<Default Extension=\"tiff\" ContentType=\"image/tiff\"/>"
-                              "<Override PartName=\"/Resources/A.jpg\" ContentType=\"image/jpeg\"/>"
+                              "<Override PartName=\"/Resources/A&amp;B.jpg\" ContentType=\"image/jpeg\"/>"
                               "<Override ContentType='image/tiff' PartName='/Resources/kept.tiff' /></Types>";
     const fs::path single = scratch / "single" / contentTypesName;
     writeText(single, before);
