@@ -120,13 +120,13 @@ TEST_F(RetypingTest, ConvertedImagesAreRenamedAndRetypedAndKeptTiffsAreNot) {
     const ImageRetyping retyping{"image/jpeg", {{"A&B.tif", "A&B.jpg"}}, {"tiff"}};
     const std::string types = "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">";
     const std::string before = types +
-                               "<!-- <Override PartName=\"/Resources/A.tif\" ContentType=\"image/tiff\"/> -->"
+                               "<!-- <Override PartName=\"/Resources/A&B.tif\" ContentType=\"image/tiff\"/> -->"
                                "<Default Extension=\"tif\" ContentType=\"image/tiff\"/>"
                                "<Default Extension=\"tiff\" ContentType=\"image/tiff\"/>"
                                "<Override PartName=\"/Resources/A&amp;B.tif\" ContentType=\"image&#x2F;tiff\"/>"
                                "<Override ContentType='image/tiff' PartName='/Resources/kept.tiff' /></Types>";
     const std::string after = types +
-                              "<!-- <Override PartName=\"/Resources/A.tif\" ContentType=\"image/tiff\"/> -->"
+                              "<!-- <Override PartName=\"/Resources/A&B.tif\" ContentType=\"image/tiff\"/> -->"
                               "<Default Extension=\"tif\" ContentType=\"image/jpeg\"/>"
                               "<Default Extension=\"tiff\" ContentType=\"image/tiff\"/>"
                               "<Override PartName=\"/Resources/A&amp;B.jpg\" ContentType=\"image/jpeg\"/>"
