@@ -46,7 +46,8 @@ std::optional<Span> valueIn(std::string_view tag, std::string_view name) {
     return std::nullopt;
 }
 
-// As the serializer escapes attribute values, and the quote that encloses it.
+// `value` escaped as the serializer escapes attribute values, which it puts
+// between double quotes, and so that it can stand between `quote`s too.
 std::string escapedValue(std::string_view value, char quote) {
     std::string escaped;
     for (char c : xmlCharacters(value)) {
