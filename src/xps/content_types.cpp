@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
 #include <system_error>
 
 #include "common/file/file_io.h"
 #include "common/text/ascii_case.h"
 #include "common/xml/xml.h"
 #include "xps/part_names.h"
+#include "xps/reference_renaming.h"
 #include "xps/text_encoding.h"
 
 namespace packager::xps {
@@ -23,58 +25,101 @@ std::string pieceName(unsigned number, bool last) {
     return "[" + std::to_string(number) + "]." + (last ? std::string(lastPieceSuffix) : "piece");
 }
 
-// The value of attribute `name` inside one start tag, quoted either way.
-std::optional<std::string_view> attributeValue(std::string_view tag, std::string_view name) {
-    for (std::size_t at = tag.find(name); at != std::string_view::npos; at = tag.find(name, at + 1)) {
-        if (at == 0 || !std::isspace(static_cast<unsigned char>(tag[at - 1]))) continue;
-        std::size_t cursor = at + name.size();
-        while (cursor < tag.size() && std::isspace(static_cast<unsigned char>(tag[cursor]))) ++cursor;
-        if (cursor >= tag.size() || tag[cursor] != '=') continue;
-        ++cursor;
-        while (cursor < tag.size() && std::isspace(static_cast<unsigned char>(tag[cursor]))) ++cursor;
-        if (cursor >= tag.size() || (tag[cursor] != '"' && tag[cursor] != '\'')) continue;
-        const std::size_t end = tag.find(tag[cursor], cursor + 1);
-        if (end == std::string_view::npos) return std::nullopt;
-        return tag.substr(cursor + 1, end - cursor - 1);
-    }
-    return std::nullopt;
-}
-
-bool opensElement(std::string_view text, std::size_t at, std::string_view name) {
-    if (text.substr(at + 1, name.size()) != name) return false;
-    const std::size_t after = at + 1 + name.size();
-    return after < text.size() && (std::isspace(static_cast<unsigned char>(text[after])) || text[after] == '/');
-}
-
-bool declaresConvertedImage(std::string_view text, std::size_t at, std::string_view tag, const ImageRetyping& retyping) {
-    if (opensElement(text, at, "Override")) {
-        std::optional<std::string_view> part = attributeValue(tag, "PartName");
-        return part && retyping.convertedParts.contains(comparablePartName(*part));
-    }
-    if (opensElement(text, at, "Default")) {
-        std::optional<std::string_view> extension = attributeValue(tag, "Extension");
-        return extension && !retyping.tiffExtensions.contains(lowerCased(*extension));
-    }
-    return false;
-}
-
 // The elements of `declarations`, as markup to go inside the package's own
-// document: the XML layer writes them as the children of a wrapper root, and
-// the fragment between its tags is taken.
+// document, whose root declares their namespace.
 std::string declarationElements(const std::vector<Declaration>& declarations) {
     xml::Document wrapper = xml::Document::create(typesElement);
     wrapper.root().addNamespace("", contentTypesNamespace);
+    std::string elements;
     for (const Declaration& declaration : declarations) {
         const bool byExtension = declaration.kind == Declaration::Kind::extension;
         xml::Element element = wrapper.root().addChild(byExtension ? "Default" : "Override");
         element.setAttribute(byExtension ? "Extension" : "PartName", declaration.name);
         element.setAttribute("ContentType", declaration.contentType);
+        elements += element.markup();
     }
-    const std::string text = wrapper.serialize({.declareEncoding = false, .pretty = false});
-    const std::size_t start = text.find('>', text.find("<" + std::string(typesElement)));
-    const std::size_t end = text.rfind("</");
-    if (start == std::string::npos || end == std::string::npos || end < start) return {};
-    return text.substr(start + 1, end - start - 1);
+    return elements;
+}
+
+// A document as the files that hold it store it: their texts, in UTF-8,
+// joined in order, and where each one's text ends.
+struct StoredDocument {
+    std::string text;
+    std::vector<std::size_t> ends;
+    Encoding encoding = Encoding::utf8;
+    bool byteOrderMark = false;  // the first file's
+};
+
+// nullopt when a file cannot be read or is not in the encoding the first
+// one announces.
+std::optional<StoredDocument> readStoredDocument(const std::vector<fs::path>& files) {
+    StoredDocument stored;
+    for (const fs::path& file : files) {
+        std::optional<std::string> bytes = readFile(file);
+        if (!bytes) return std::nullopt;
+        // Only the first piece can carry the byte-order mark; the others are
+        // read as if they did too.
+        const bool first = stored.ends.empty();
+        if (!first) bytes->insert(0, encodeText("", stored.encoding, true));
+        std::optional<DecodedText> decoded = decodeText(*bytes);
+        if (!decoded || (!first && decoded->encoding != stored.encoding)) return std::nullopt;
+        if (first) {
+            stored.encoding = decoded->encoding;
+            stored.byteOrderMark = decoded->byteOrderMark;
+        }
+        stored.text += decoded->text;
+        stored.ends.push_back(stored.text.size());
+    }
+    return stored;
+}
+
+// Makes `edit` to the document `files` hold and writes back atomically, each
+// in the document's encoding, those whose text it changed. Returns them: none
+// when the document cannot be read or parsed or `edit` fails; nullopt when a
+// file could not be written.
+std::optional<std::vector<fs::path>> editDocument(const std::vector<fs::path>& files,
+                                                  const std::function<bool(xml::EditableDocument&)>& edit) {
+    std::optional<StoredDocument> stored = readStoredDocument(files);
+    if (!stored) return std::vector<fs::path>{};
+    std::optional<xml::EditableDocument> document = xml::EditableDocument::parse(stored->text);
+    if (!document || !edit(*document)) return std::vector<fs::path>{};
+    std::vector<fs::path> rewritten;
+    for (std::size_t i = 0, begin = 0; i < files.size(); begin = stored->ends[i++]) {
+        const std::string text = document->editedText(begin, stored->ends[i]);
+        if (stored->text.compare(begin, stored->ends[i] - begin, text) == 0) continue;
+        if (!writeFileAtomically(files[i], encodeText(text, stored->encoding, i == 0 && stored->byteOrderMark)))
+            return std::nullopt;
+        rewritten.push_back(files[i]);
+    }
+    return rewritten;
+}
+
+// The document's one file, or its pieces in order.
+std::vector<fs::path> filesOf(const fs::path& staged) {
+    return isFolder(staged) ? piecesInOrder(staged) : std::vector<fs::path>{staged};
+}
+
+// The edits retypeImages() describes.
+void retype(xml::EditableDocument& document, const ImageRetyping& retyping) {
+    std::set<std::string> convertedParts;
+    for (const auto& [oldName, newName] : retyping.renamed)
+        convertedParts.insert(comparablePartName("/" + std::string(resourcesFolder) + "/" + newName));
+    for (const xml::Element& element : document.root().children()) {
+        if (element.name() == "Override") {
+            const std::optional<std::string> part = element.attribute("PartName");
+            if (!part) continue;
+            const std::string renamed = renameReferences(*part, retyping.renamed);
+            if (renamed != *part) document.setAttribute(element, "PartName", renamed);
+            if (!convertedParts.contains(comparablePartName(renamed))) continue;
+        } else if (element.name() == "Default") {
+            const std::optional<std::string> extension = element.attribute("Extension");
+            if (!extension || retyping.tiffExtensions.contains(lowerCased(*extension))) continue;
+        } else {
+            continue;
+        }
+        if (lowerCased(element.attribute("ContentType").value_or("")) == tiffContentType)
+            document.setAttribute(element, "ContentType", retyping.contentType);
+    }
 }
 
 }  // namespace
@@ -100,10 +145,9 @@ std::vector<fs::path> piecesInOrder(const fs::path& folder) {
 }
 
 std::optional<std::string> readContentTypes(const fs::path& staged) {
-    if (!isFolder(staged)) return readFile(staged);
     std::string document;
-    for (const fs::path& piece : piecesInOrder(staged)) {
-        std::optional<std::string> bytes = readFile(piece);
+    for (const fs::path& file : filesOf(staged)) {
+        std::optional<std::string> bytes = readFile(file);
         if (!bytes) return std::nullopt;
         document += *bytes;
     }
@@ -124,23 +168,16 @@ Declarations readDeclarations(std::string_view document) {
     return declarations;
 }
 
-std::string retypeImages(std::string_view text, const ImageRetyping& retyping) {
-    std::string result;
-    result.reserve(text.size());
-    std::size_t done = 0;
-    for (std::size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1)) {
-        const std::size_t end = text.find('>', at);
-        if (end == std::string_view::npos) break;
-        const std::string_view tag = text.substr(at, end - at + 1);
-        if (!declaresConvertedImage(text, at, tag, retyping)) continue;
-        const std::size_t type = tag.find(tiffContentType);
-        if (type == std::string_view::npos) continue;
-        result.append(text.substr(done, at + type - done));
-        result.append(retyping.contentType);
-        done = at + type + tiffContentType.size();
-    }
-    result.append(text.substr(done));
-    return result;
+std::optional<std::vector<std::string>> retypeImages(const fs::path& staged, const ImageRetyping& retyping) {
+    const std::optional<std::vector<fs::path>> rewritten = editDocument(filesOf(staged), [&](xml::EditableDocument& document) {
+        retype(document, retyping);
+        return true;
+    });
+    if (!rewritten) return std::nullopt;
+    std::vector<std::string> names;
+    for (const fs::path& file : *rewritten)
+        names.push_back(file == staged ? file.filename().string() : (staged.filename() / file.filename()).generic_string());
+    return names;
 }
 
 std::vector<std::string> insertDeclarationsPiece(const fs::path& folder, const std::vector<Declaration>& declarations) {
@@ -173,19 +210,10 @@ std::vector<std::string> insertDeclarationsPiece(const fs::path& folder, const s
 }
 
 bool appendDeclarations(const fs::path& file, const std::vector<Declaration>& declarations) {
-    std::optional<xml::Document> document = xml::Document::parseFile(file);
     const std::string elements = declarationElements(declarations);
-    if (!document || elements.empty()) return false;
-    const std::string rootEnd = "</" + document->root().name();
-    bool placed = false;
-    const EditOutcome outcome = editText(file, [&](std::string_view text) {
-        std::string edited(text);
-        const std::size_t end = edited.rfind(rootEnd);
-        if (end == std::string::npos) return edited;
-        placed = true;
-        return edited.insert(end, elements);
-    });
-    return placed && outcome == EditOutcome::rewritten;
+    const std::optional<std::vector<fs::path>> rewritten = editDocument(
+        {file}, [&](xml::EditableDocument& document) { return document.insertBeforeRootEnd(elements); });
+    return rewritten && !rewritten->empty();
 }
 
 }  // namespace packager::xps

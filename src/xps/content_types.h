@@ -1,11 +1,11 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace packager::xps {
@@ -46,15 +46,20 @@ Declarations readDeclarations(std::string_view document);
 
 // How converted TIFF images are to be declared.
 struct ImageRetyping {
-    std::string contentType;                // "image/jpeg" or "image/png"
-    std::set<std::string> convertedParts;   // new part names, by comparablePartName() ("/resources/a.jpg")
-    std::set<std::string> tiffExtensions;   // lower-cased extensions of TIFF parts left as they were
+    std::string contentType;                     // "image/jpeg" or "image/png"
+    std::map<std::string, std::string> renamed;  // bare names in Resources, old to new, as renameReferences() takes them
+    std::set<std::string> tiffExtensions;        // lower-cased extensions of TIFF parts left as they were
 };
 
-// Gives the Override of each converted part (already renamed) the new content
-// type, and so the Default of each TIFF extension that no TIFF part uses any
-// more. Everything else, uncovertible TIFFs' declarations included, is kept.
-std::string retypeImages(std::string_view text, const ImageRetyping& retyping);
+// In the staged document `staged` (the file or its folder of pieces), gives
+// the Override of each converted part its new name and, when it declares
+// image/tiff, its new type, and so the Default of each TIFF extension that no
+// TIFF part uses any more. Everything else, unconvertible TIFFs' declarations
+// included, is kept byte for byte. A document that is not well-formed, or in
+// no recognised encoding, is left as it is. Returns the names, relative to
+// the folder holding `staged`, of the files rewritten; nullopt when one could
+// not be written.
+std::optional<std::vector<std::string>> retypeImages(const fs::path& staged, const ImageRetyping& retyping);
 
 // Interleaved form: the last piece "[n].last.piece" becomes "[n+1].last.piece"
 // and a new "[n].piece" holds the elements of `declarations`, in the encoding
@@ -65,7 +70,8 @@ std::vector<std::string> insertDeclarationsPiece(const fs::path& folder, const s
 // Single-entry form: puts the elements of `declarations` before the root's end
 // tag and saves the file atomically, in its own encoding; its byte-order mark,
 // declaration and everything else stay as they were. False, leaving the file
-// as it was, when it is not well-formed or cannot be written.
+// as it was, when it is not well-formed, in no recognised encoding, or cannot
+// be written.
 bool appendDeclarations(const fs::path& file, const std::vector<Declaration>& declarations);
 
 }  // namespace packager::xps

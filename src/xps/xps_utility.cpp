@@ -234,18 +234,13 @@ bool XpsUtility::renameImageReferences(Run& run) {
     for (const std::string& name : run.referencing)
         if (!isContentTypesPart(name) && !edit(stagingDir() / name, name, rename)) return false;
 
-    xps::ImageRetyping retyping{someImageHasAlpha_ ? "image/png" : "image/jpeg", {}, {}};
-    for (const auto& [oldName, newName] : imagesConverted_)
-        retyping.convertedParts.insert(xps::comparablePartName("/" + entryName(xps::resourcesFolder, newName)));
+    xps::ImageRetyping retyping{someImageHasAlpha_ ? "image/png" : "image/jpeg", imagesConverted_, {}};
     for (const std::string& name : zipEntries_)
         if (isTiffName(name) && std::ranges::find(run.replacedTiffs, name) == run.replacedTiffs.end())
             retyping.tiffExtensions.insert(xps::lowerExtension(name));
-    auto renameAndRetype = [&](std::string_view text) { return xps::retypeImages(rename(text), retyping); };
-
-    const fs::path contentTypes = stagingDir() / xps::contentTypesName;
-    if (!isFolder(contentTypes)) return edit(contentTypes, std::string(xps::contentTypesName), renameAndRetype);
-    for (const fs::path& piece : xps::piecesInOrder(contentTypes))
-        if (!edit(piece, entryName(xps::contentTypesName, piece.filename()), renameAndRetype)) return false;
+    const std::optional<std::vector<std::string>> retyped = xps::retypeImages(stagingDir() / xps::contentTypesName, retyping);
+    if (!retyped) return false;
+    run.rewritten.insert(retyped->begin(), retyped->end());
     return true;
 }
 

@@ -6,7 +6,11 @@
 // a page names is a part of it, and nothing was written outside the workspace.
 #include <chrono>
 #include <functional>
+#include <regex>
+#include <set>
 
+#include "common/text/ascii_case.h"
+#include "common/xml/xml.h"
 #include "hostile_export.h"
 #include "xps_entries.h"
 
@@ -84,6 +88,37 @@ void expectImagesResolve(const Entries& entries) {
     }
 }
 
+// The content type a package reader gives `part` ("/Resources/a.jpg"): its
+// Override, else the Default for its extension.
+std::string declaredType(const fs::path& xps, const std::string& part) {
+    auto types = xml::Document::parseMemory(contentTypes(xps));
+    if (!types) return {};
+    // The text after the name's last dot: ".rels" has the extension "rels".
+    const std::string name = part.substr(part.rfind('/') + 1);
+    const std::string extension = name.rfind('.') == std::string::npos ? "" : name.substr(name.rfind('.') + 1);
+    std::string byExtension;
+    for (const xml::Element& type : types->root().children()) {
+        const std::string contentType = type.attribute("ContentType").value_or("");
+        if (type.name() == "Override" && lowerCased(type.attribute("PartName").value_or("")) == lowerCased(part)) return contentType;
+        if (type.name() == "Default" && lowerCased(type.attribute("Extension").value_or("")) == lowerCased(extension))
+            byExtension = contentType;
+    }
+    return byExtension;
+}
+
+// The parts a package reader finds no content type for; an interleaved part
+// is named without its piece suffixes.
+std::vector<std::string> untypedParts(const fs::path& xps) {
+    static const std::regex piece("/\\[[0-9]+\\](\\.last)?\\.piece$");
+    std::set<std::string> parts;
+    for (const auto& entry : readEntries(xps)) parts.insert(std::regex_replace(entry.first, piece, ""));
+    parts.erase("[Content_Types].xml");
+    std::vector<std::string> untyped;
+    for (const std::string& part : parts)
+        if (declaredType(xps, "/" + part).empty()) untyped.push_back(part);
+    return untyped;
+}
+
 struct HostileXps {
     const char* name;
     std::function<void(Entries&)> edit;         // of the example's entries
@@ -120,6 +155,20 @@ TEST_F(XpsArchiveTest, DamagedOrHostileXpsGivesTheOriginalOrTheWholeUpdate) {
         {"content-type piece with a bad CRC", {}, [&](std::string& zip) { corruptEntry(zip, lastPiece); }, 6, false},
         {"content-type piece flagged encrypted", {}, [&](std::string& zip) { flagEncrypted(zip, lastPiece); }, 6, false},
         {"content-type piece over 1000:1", [&](Entries& entries) { entries[lastPiece] += std::string(64 << 20, ' '); }, {}, 6, false},
+        // Only the markup counts: a character reference, not a comment's or
+        // a CDATA section's text, nor an end tag named in a comment.
+        {"content types as one entry, with a reference, a comment and CDATA",
+         [&](Entries& entries) {
+             const std::string declared = "<Default Extension=\"tif\" ContentType=\"image/tiff\" />";
+             const std::string types = entries.at("[Content_Types].xml/[0].piece") + entries.at(lastPiece);
+             entries.erase("[Content_Types].xml/[0].piece");
+             entries.erase(lastPiece);
+             entries["[Content_Types].xml"] =
+                 replaceAll(types, declared, "<!-- " + declared + " --><![CDATA[" + declared + "]]>" +
+                                                 "<Override PartName=\"/Resources/page1.tif\" ContentType=\"image&#x2F;tiff\"/>") +
+                 "<!-- </Types> -->";
+         },
+         {}, 0, true},
         {"page with a bad CRC", {}, [&](std::string& zip) { corruptEntry(zip, page); }, 0, false},
         {"image with a bad CRC", {}, [&](std::string& zip) { corruptEntry(zip, "Resources/page1.tif"); }, 0, false},
         {"page declared Latin-1",
@@ -160,6 +209,10 @@ TEST_F(XpsArchiveTest, DamagedOrHostileXpsGivesTheOriginalOrTheWholeUpdate) {
             EXPECT_LT(fs::file_size(xps), bytes.size() + (256u << 10));
             EXPECT_TRUE(updated.contains("Documents/1/Other/KNFB/Metadata.xml"));
             EXPECT_EQ(updated.contains("Resources/page1.tif"), !row.pageImageConverted);
+            EXPECT_EQ(untypedParts(xps), std::vector<std::string>{});
+            if (row.pageImageConverted) {
+                EXPECT_EQ(declaredType(xps, "/Resources/page1.jpg"), "image/jpeg");
+            }
             for (const auto& [name, data] : original) {
                 if (name == "Resources/page1.tif" && row.pageImageConverted) continue;
                 if (name.starts_with("[Content_Types].xml/")) {  // renumbered

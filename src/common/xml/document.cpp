@@ -16,39 +16,61 @@ namespace {
 constexpr int strictOptions = XML_PARSE_NONET;
 constexpr int recoverOptions = XML_PARSE_NONET | XML_PARSE_RECOVER;
 
-void collectParserError(void* userData, xmlError* error) {
-    // userData is the parser context: libxml2 hands it to every SAX callback.
-    // A context that libxml2 makes on its own for entity content may lack
-    // _private; its reports are dropped, the outer context reports the failure.
+// What the parser's own context carries for the callbacks below. libxml2
+// hands a context to every SAX callback; one it makes on its own for entity
+// content lacks _private: its errors are dropped (the outer context reports
+// the failure) and its elements, which are not the document's text, go
+// unobserved.
+struct ParseState {
+    ErrorCollector* errors;
+    TagObserver* observer;
+};
+
+ParseState* stateOf(void* userData) {
     auto* context = static_cast<xmlParserCtxt*>(userData);
-    if (context == nullptr || context->_private == nullptr || error == nullptr) return;
-    static_cast<ErrorCollector*>(context->_private)->record(*error);
+    return context == nullptr ? nullptr : static_cast<ParseState*>(context->_private);
+}
+
+// The parser's offset in the text it was given.
+std::size_t offsetOf(const xmlParserCtxt& context) {
+    return context.input->consumed + static_cast<std::size_t>(context.input->cur - context.input->base);
+}
+
+void collectParserError(void* userData, xmlError* error) {
+    if (ParseState* state = stateOf(userData); state != nullptr && error != nullptr) state->errors->record(*error);
+}
+
+// Called with the parser just past the attributes, at ">" or "/>".
+void observeStart(void* userData, const xmlChar* name, const xmlChar* prefix, const xmlChar* uri, int namespaceCount,
+                  const xmlChar** namespaces, int attributeCount, int defaultedCount, const xmlChar** attributes) {
+    xmlSAX2StartElementNs(userData, name, prefix, uri, namespaceCount, namespaces, attributeCount, defaultedCount, attributes);
+    auto* context = static_cast<xmlParserCtxt*>(userData);
+    if (ParseState* state = stateOf(userData); state != nullptr && context->node != nullptr)
+        state->observer->startTag(context->node, offsetOf(*context));
+}
+
+// Called with the parser past the end tag; the element is still the current node.
+void observeEnd(void* userData, const xmlChar* name, const xmlChar* prefix, const xmlChar* uri) {
+    auto* context = static_cast<xmlParserCtxt*>(userData);
+    if (ParseState* state = stateOf(userData); state != nullptr && context->node != nullptr)
+        state->observer->endTag(context->node, offsetOf(*context));
+    xmlSAX2EndElementNs(userData, name, prefix, uri);
 }
 
 // Asked for any external resource the parser would load; answers that there is none.
 xmlParserInput* refuseExternalEntity(void*, const xmlChar*, const xmlChar*) { return nullptr; }
 
-std::optional<Document> failure(std::string* error, std::string message) {
+DocPtr failure(std::string* error, std::string message) {
     if (error != nullptr) *error = std::move(message);
-    return std::nullopt;
+    return nullptr;
 }
 
 }  // namespace
 
 void Document::Free::operator()(_xmlDoc* doc) const { xmlFreeDoc(doc); }
 
-std::optional<Document> Document::parseMemory(std::string_view bytes, Parse mode, std::string* error) {
-    return parseBytes(bytes, mode, "", error);
-}
-
-std::optional<Document> Document::parseFile(const std::filesystem::path& file, Parse mode, std::string* error) {
-    std::optional<std::string> bytes = readFile(file);
-    if (!bytes) return failure(error, file.string() + ": cannot be read");
-    return parseBytes(*bytes, mode, file.string(), error);
-}
-
-std::optional<Document> Document::parseBytes(std::string_view bytes, Parse mode, const std::string& source,
-                                             std::string* error) {
+DocPtr detail::parseTree(std::string_view bytes, Parse mode, int extraOptions, const std::string& source,
+                        std::string* error, TagObserver* observer) {
     initLibrary();
     ErrorCollector collector(source);
     if (bytes.empty()) return failure(error, collector.message("empty document"));
@@ -57,10 +79,15 @@ std::optional<Document> Document::parseBytes(std::string_view bytes, Parse mode,
     ThreadErrorScope scope(collector);
     ParserContextPtr context(xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size())));
     if (!context) return failure(error, collector.message("cannot create a parser"));
-    xmlCtxtUseOptions(context.get(), mode == Parse::Recover ? recoverOptions : strictOptions);
-    context->_private = &collector;
+    xmlCtxtUseOptions(context.get(), (mode == Parse::Recover ? recoverOptions : strictOptions) | extraOptions);
+    ParseState state{&collector, observer};
+    context->_private = &state;
     context->sax->serror = collectParserError;
     context->sax->resolveEntity = refuseExternalEntity;
+    if (observer != nullptr) {
+        context->sax->startElementNs = observeStart;
+        context->sax->endElementNs = observeEnd;
+    }
 
     xmlParseDocument(context.get());
     DocPtr doc(context->myDoc);
@@ -68,6 +95,26 @@ std::optional<Document> Document::parseBytes(std::string_view bytes, Parse mode,
     bool accepted = context->wellFormed != 0 || mode == Parse::Recover;
     if (!doc || !accepted) return failure(error, collector.message("not well-formed"));
     if (xmlDocGetRootElement(doc.get()) == nullptr) return failure(error, collector.message("no root element"));
+    return doc;
+}
+
+std::optional<Document> Document::parseMemory(std::string_view bytes, Parse mode, std::string* error) {
+    return parseBytes(bytes, mode, "", error);
+}
+
+std::optional<Document> Document::parseFile(const std::filesystem::path& file, Parse mode, std::string* error) {
+    std::optional<std::string> bytes = readFile(file);
+    if (!bytes) {
+        if (error != nullptr) *error = file.string() + ": cannot be read";
+        return std::nullopt;
+    }
+    return parseBytes(*bytes, mode, file.string(), error);
+}
+
+std::optional<Document> Document::parseBytes(std::string_view bytes, Parse mode, const std::string& source,
+                                             std::string* error) {
+    DocPtr doc = parseTree(bytes, mode, 0, source, error);
+    if (!doc) return std::nullopt;
     return Document(doc.release());
 }
 

@@ -1,4 +1,3 @@
-#include "common/platform/platform.h"
 #include "common/xml/libxml_support.h"
 #include "common/xml/xml.h"
 
@@ -12,19 +11,6 @@ struct QName {
     std::string prefix;  // empty for a plain name
     std::string local;
 };
-
-// XML 1.0 cannot carry invalid UTF-8, control characters other than tab and
-// line breaks, or U+FFFE and U+FFFF, not even as character references. Values
-// often come from file names, which may hold any byte, so such characters
-// become U+FFFD and the saved document always parses again.
-std::string xmlCharacters(std::string_view text) {
-    std::u16string units = platform::utf8ToUtf16(std::string(text));
-    for (char16_t& unit : units) {
-        const bool control = unit < 0x20 && unit != '\t' && unit != '\n' && unit != '\r';
-        if (control || unit == 0xFFFE || unit == 0xFFFF) unit = 0xFFFD;
-    }
-    return platform::utf16ToUtf8(reinterpret_cast<const std::uint16_t*>(units.c_str()));
-}
 
 QName splitName(std::string_view name) {
     auto colon = name.find(':');

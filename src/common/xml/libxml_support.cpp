@@ -4,6 +4,8 @@
 
 #include <mutex>
 
+#include "common/platform/platform.h"
+
 namespace packager::xml::detail {
 
 namespace {
@@ -52,6 +54,15 @@ ThreadErrorScope::ThreadErrorScope(ErrorCollector& collector)
 ThreadErrorScope::~ThreadErrorScope() {
     xmlSetStructuredErrorFunc(savedContext, savedHandler);
     xmlSetGenericErrorFunc(savedGenericContext, savedGeneric);
+}
+
+std::string xmlCharacters(std::string_view text) {
+    std::u16string units = platform::utf8ToUtf16(std::string(text));
+    for (char16_t& unit : units) {
+        const bool control = unit < 0x20 && unit != '\t' && unit != '\n' && unit != '\r';
+        if (control || unit == 0xFFFE || unit == 0xFFFF) unit = 0xFFFD;
+    }
+    return platform::utf16ToUtf8(reinterpret_cast<const std::uint16_t*>(units.c_str()));
 }
 
 std::string qualifiedName(const xmlNode* node) {

@@ -112,6 +112,26 @@ std::string Document::serialize(const WriteOptions& options) const {
     return out;
 }
 
+std::string Element::markup() const {
+    if (!node) return {};
+    initLibrary();
+    ErrorCollector ignored("");
+    ThreadErrorScope scope(ignored);
+    std::string out;
+    SavePtr save(xmlSaveToIO(appendOutput, closeOutput, &out, "UTF-8", XML_SAVE_NO_DECL | XML_SAVE_NO_XHTML | XML_SAVE_AS_XML));
+    if (!save) return {};
+    // Attribute values keep their characters, rather than becoming character
+    // references, only in a document that says it is UTF-8; serialize() has
+    // libxml2 say so while it writes, and so does this.
+    xmlDoc* doc = node->doc;
+    const xmlChar* encoding = doc->encoding;
+    doc->encoding = BAD_CAST "UTF-8";
+    const bool written = xmlSaveTree(save.get(), node) >= 0;
+    doc->encoding = encoding;
+    if (xmlSaveClose(save.release()) < 0 || !written) return {};
+    return out;
+}
+
 bool Document::save(const std::filesystem::path& file, const WriteOptions& options) const {
     std::string bytes = serialize(options);
     return !bytes.empty() && writeFileAtomically(file, bytes);

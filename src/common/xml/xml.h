@@ -1,10 +1,13 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 struct _xmlDoc;
@@ -33,6 +36,10 @@ public:
     // the document's own DTD: such a reference adds nothing to the value.
     std::optional<std::string> attribute(std::string_view name) const;  // "opf:scheme" or "id"
     std::string text() const;  // text and CDATA of every descendant, document order
+    // The element as Document::serialize() writes it with pretty = false,
+    // without the namespace declarations of its ancestors: markup to put
+    // where those namespaces are declared already.
+    std::string markup() const;
 
     // A new last child. A "prefix:name" is bound to the prefix's namespace as
     // declared on this element or an ancestor (an undeclared prefix stays part
@@ -119,6 +126,48 @@ private:
                                               std::string* error);
 
     std::unique_ptr<_xmlDoc, Free> doc;
+
+    friend class EditableDocument;
+};
+
+// A document's text together with its tree, for edits that must leave every
+// byte they do not change as it was (declaration, spacing, quoting, comments),
+// as in a package part that is updated rather than written anew. Edits are
+// made to the text only; the tree stays as parsed.
+class EditableDocument {
+public:
+    // `text` is UTF-8, whatever its declaration says. nullopt when it is not
+    // well-formed; parsed as Document::parseMemory() parses.
+    static std::optional<EditableDocument> parse(std::string text);
+
+    Element root() const { return document.root(); }
+    // Gives attribute `name` of `element`, an element of this document, the
+    // value `value`, escaped, between the attribute's own quotes. False when
+    // the element's start tag has no such attribute.
+    bool setAttribute(const Element& element, std::string_view name, std::string_view value);
+    // Puts `markup` just before the root's end tag, after any put there
+    // earlier. False when the root is one empty-element tag.
+    bool insertBeforeRootEnd(std::string_view markup);
+
+    // The text from byte `begin` to byte `end`, with the edits made: a
+    // document stored in pieces is edited piece by piece. An edit is made
+    // whole in the range it starts in, and what it replaces is left out of
+    // every range.
+    std::string editedText(std::size_t begin, std::size_t end) const;
+    std::string editedText() const { return editedText(0, source.size()); }
+
+private:
+    struct Edit {
+        std::size_t length = 0;  // bytes replaced
+        std::string markup;      // what takes their place
+    };
+    EditableDocument(Document document, std::string source) : document(std::move(document)), source(std::move(source)) {}
+
+    Document document;
+    std::string source;
+    std::map<const _xmlNode*, std::size_t> startTagEnds;  // where each element's start tag has its ">" or "/>"
+    std::size_t rootEnd = 0;                              // just past the root's end tag
+    std::map<std::size_t, Edit> edits;                    // by offset in `source`
 };
 
 }  // namespace packager::xml
