@@ -83,7 +83,8 @@ bool Collector::place(const fs::path& from, const fs::path& file) {
 
 bool Collector::noteFailure(const fs::path& from) {
     std::error_code error;
-    const bool copyable = (fs::is_regular_file(from, error) || isPlainFolder(from)) && ::access(from.c_str(), R_OK) == 0;
+    const bool copyable =
+        (fs::is_regular_file(from, error) || isPlainFolder(from)) && ::access(from.c_str(), R_OK) == 0;
     if (copyable) everythingWritten = false;
     return false;
 }
