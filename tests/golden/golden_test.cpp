@@ -138,6 +138,26 @@ const GoldenCase kCases[] = {
          writeText(scratch / "export" / "AssetList.xml", "<AssetList><Asset ID=\"box1\"><Path>");
      }},
 
+    // Numbers as a scanner reads them: leading whitespace and sign, a fraction,
+    // an exponent, whatever follows ignored; beyond the range, saturated.
+    {"blio-numbers-as-written", "examples/blio-book", "blio", "", "out/Book",
+     [](const fs::path& scratch) {
+         const fs::path list = scratch / "export" / "AssetList.xml";
+         std::string text = readText(list);
+         const std::pair<const char*, const char*> boxes[] = {
+             {"PageIndex=\"1\" X=\"72\" Y=\"400\" Width=\"240\" Height=\"135\"",
+              "PageIndex=\"2nd\" X=\"7.2e1pt\" Y=\" +4E2\" Width=\"240.\" Height=\"1.35e+2px\""},
+             {"PageIndex=\"1\" X=\"330\" Y=\"400\" Width=\"210\" Height=\"120\"",
+              "PageIndex=\" -3\" X=\"3.3e\" Y=\"1e999\" Width=\"-.5\" Height=\"12e-999\""},
+             {"PageIndex=\"1\" X=\"72\" Y=\"560\" Width=\"200\" Height=\"24\"",
+              "PageIndex=\"99999999999999999999\" X=\"abc\" Y=\"+\" Width=\"0x10\" Height=\"2.5E-1\""},
+             {"PageIndex=\"1\" X=\"330\" Y=\"560\" Width=\"210\" Height=\"140\"",
+              "PageIndex=\"\" X=\"-1e999\" Y=\".\" Width=\"5.e1\" Height=\"7e+\""},
+         };
+         for (const auto& [from, to] : boxes) text.replace(text.find(from), std::string_view(from).size(), to);
+         writeText(list, text);
+     }},
+
     // Exports and bundles the run refuses, leaving everything as it was.
     {"epub-source-missing", "examples/epub-book", "epub", "", "out/Book",
      [](const fs::path& scratch) { fs::remove_all(scratch / "export"); }},

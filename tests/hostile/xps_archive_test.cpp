@@ -175,6 +175,8 @@ TEST_F(XpsArchiveTest, DamagedOrHostileXpsGivesTheOriginalOrTheWholeUpdate) {
          [&](Entries& entries) { entries[page] = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><!-- R\xE9sum\xE9 -->" + entries[page]; },
          {}, 0, false},
         {"page in UTF-16 without a byte-order mark", [&](Entries& entries) { entries[page] = utf16le(entries[page]); }, {}, 0, false},
+        {"page in UTF-16 cut inside a character",
+         [&](Entries& entries) { entries[page] = "\xFF\xFE" + utf16le(entries[page]) + '<'; }, {}, 0, false},
         // 13 KB declaring 3.6 gigapixels: left as it is, quickly.
         {"CCITT G4 image of 60000x60000", [](Entries& entries) { entries["Resources/huge.tif"] = blankG4Tiff(60000, 60000); }, {}, 0, true},
     };
