@@ -33,13 +33,4 @@ std::string lowerExtension(std::string_view entryName) {
     return lowerCased(entryName.substr(dot + 1));
 }
 
-std::string literalPattern(std::string_view entryName) {
-    std::string pattern;
-    for (char c : entryName) {
-        if (c == '*' || c == '?' || c == '[' || c == ']' || c == '\\') pattern += '\\';
-        pattern += c;
-    }
-    return pattern;
-}
-
 }  // namespace packager::xps

@@ -15,7 +15,4 @@ std::string comparablePartName(std::string_view partName);
 // The lower-cased extension of an entry name, without its dot ("" for none).
 std::string lowerExtension(std::string_view entryName);
 
-// An archive pattern that matches `entryName` and nothing else.
-std::string literalPattern(std::string_view entryName);
-
 }  // namespace packager::xps

@@ -25,7 +25,7 @@ public:
     TiffBytes(const archive::Archive& archive, const std::string& entry, const fs::path& staging, MemoryBudget& budget)
         : held(budget, archive.declaredSize(entry).value_or(0)) {
         if (std::optional<std::string> inflated = archive.read(entry)) bytes = std::move(*inflated);
-        else if (!archive.extract({literalPattern(entry)}, staging).empty()) file = staging / entry;
+        else if (!archive.extract({{entry}}, staging).empty()) file = staging / entry;
         else readable = false;
     }
     TiffBytes(const TiffBytes&) = delete;

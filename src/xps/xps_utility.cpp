@@ -56,11 +56,6 @@ std::string entryName(std::string_view folder, const fs::path& relative) {
     return std::string(folder) + "/" + relative.generic_string();
 }
 
-std::vector<std::string> literalPatterns(const std::vector<std::string>& names) {
-    std::vector<std::string> patterns;
-    for (const std::string& name : names) patterns.push_back(xps::literalPattern(name));
-    return patterns;
-}
 
 }  // namespace
 
@@ -149,12 +144,12 @@ bool XpsUtility::extractResources(Run& run) {
         else if (isResourceImage(name) && isTiffName(name)) tiffs.push_back(name);
         else if (mayReferenceImages(name, staging_.replacedFolder)) referencing.push_back(name);
     }
-    run.referencing = run.archive.extract(literalPatterns(contentTypes), stagingDir());
+    run.referencing = run.archive.extract({contentTypes}, stagingDir());
     if (run.referencing.size() != contentTypes.size()) return false;
 
     run.tiffs = tiffs;
     if (!run.tiffs.empty()) {
-        std::vector<std::string> parts = run.archive.extract(literalPatterns(referencing), stagingDir());
+        std::vector<std::string> parts = run.archive.extract({referencing}, stagingDir());
         run.referencingComplete = parts.size() == referencing.size();
         run.referencing.insert(run.referencing.end(), parts.begin(), parts.end());
     }
@@ -245,13 +240,12 @@ bool XpsUtility::renameImageReferences(Run& run) {
 }
 
 void XpsUtility::deleteExistingZipEntries(Run& run) {
-    std::vector<std::string> patterns;
-    for (const std::string& name : run.replacedTiffs) patterns.push_back(xps::literalPattern(name));
+    archive::EntrySelection removed{run.replacedTiffs};
     // Staged again, the enhanced content replaces the old one whole: entries
     // of an earlier run, under names not used this time, must not linger.
     const std::string& replaced = staging_.replacedFolder;
-    if (!replaced.empty() && isFolder(stagingDir() / replaced)) patterns.push_back(xps::literalPattern(replaced) + "/*");
-    run.archive.remove(patterns);
+    if (!replaced.empty() && isFolder(stagingDir() / replaced)) removed.prefixes.push_back(replaced + "/");
+    run.archive.remove(removed);
 }
 
 // The entries written from the staging tree: the converted images, then the
@@ -324,7 +318,7 @@ bool XpsUtility::addLatestFilesToZip(Run& run, const std::vector<std::string>& s
     const std::string piecePrefix = std::string(xps::contentTypesName) + "/";
     const bool piecesChanged = std::ranges::any_of(run.rewritten, [&](const std::string& name) { return name.starts_with(piecePrefix); });
     if (isFolder(contentTypes) && piecesChanged) {
-        run.archive.remove({xps::literalPattern(piecePrefix) + "*"});
+        run.archive.remove({{}, {piecePrefix}});
         for (const fs::path& piece : xps::piecesInOrder(contentTypes)) {
             const std::string name = entryName(xps::contentTypesName, piece.filename());
             if (!run.archive.addFile(name, piece)) return false;

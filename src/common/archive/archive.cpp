@@ -58,15 +58,14 @@ std::optional<std::string> Archive::read(std::string_view name) const {
     return detail::readEntry(handle.get(), static_cast<zip_uint64_t>(index));
 }
 
-void Archive::remove(const std::vector<std::string>& patterns) {
+void Archive::remove(const EntrySelection& selection) {
     if (!handle) return;
     zip_int64_t count = zip_get_num_entries(handle.get(), 0);
     for (zip_int64_t i = 0; i < count; ++i) {
         auto index = static_cast<zip_uint64_t>(i);
         const char* name = zip_get_name(handle.get(), index, 0);
         if (name == nullptr) continue;  // already deleted
-        if (std::ranges::any_of(patterns, [&](const std::string& pattern) { return matchesPattern(pattern, name); }))
-            zip_delete(handle.get(), index);
+        if (selection.contains(name)) zip_delete(handle.get(), index);
     }
 }
 

@@ -32,12 +32,14 @@ struct Entry {
 // umask. An empty list gives an empty archive.
 bool writeStoredArchive(const fs::path& archive, const std::vector<Entry>& entries);
 
-// Zip-style wildcard match, case-sensitive: `*` matches any run of characters
-// ("/" included), `?` any one character, `[...]` one character of a set with
-// ranges ("[a-z]"), negated by a leading `!` or `^`; a `]` first in the set is
-// a member and a `[` never closed is literal. A backslash makes the next
-// character literal, so `\[Content_Types\].xml` names that part itself.
-bool matchesPattern(std::string_view pattern, std::string_view name);
+// The entries an operation takes: those named exactly, and those whose names
+// start with one of the prefixes (a folder's entries: "Resources/").
+struct EntrySelection {
+    std::vector<std::string> names;
+    std::vector<std::string> prefixes = {};
+
+    bool contains(std::string_view name) const;
+};
 
 // True when `name` may be extracted below a folder: relative, no ".." component,
 // no backslash, not empty.
@@ -70,7 +72,7 @@ public:
     // over 128 MiB, which only extract() takes, so that memory stays bounded.
     std::optional<std::string> read(std::string_view name) const;
 
-    // Extracts every file entry matching one of `patterns` below `folder`
+    // Extracts every selected file entry below `folder`
     // (created if needed), overwriting existing files, and returns the names
     // extracted. Skipped, while the rest go on: names isSafeEntryName()
     // refuses; entries that decompress to more than 1 GiB or 1000 times their
@@ -79,10 +81,10 @@ public:
     // to a ".extract-<pid>-<n>" file beside it and renamed into
     // place, so a link already at the destination is replaced, never
     // written through, and a failed entry leaves nothing behind.
-    std::vector<std::string> extract(const std::vector<std::string>& patterns, const fs::path& folder) const;
+    std::vector<std::string> extract(const EntrySelection& selection, const fs::path& folder) const;
 
-    // Marks every entry matching one of `patterns` for deletion.
-    void remove(const std::vector<std::string>& patterns);
+    // Marks every selected entry for deletion.
+    void remove(const EntrySelection& selection);
 
     // Adds `file` as a stored entry, replacing an entry of that name in place;
     // a new name (including one just removed) goes after the existing

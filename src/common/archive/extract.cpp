@@ -72,7 +72,7 @@ bool extractEntry(zip_t* archive, zip_uint64_t index, int root, std::string_view
 
 }  // namespace
 
-std::vector<std::string> Archive::extract(const std::vector<std::string>& patterns, const fs::path& folder) const {
+std::vector<std::string> Archive::extract(const EntrySelection& selection, const fs::path& folder) const {
     std::vector<std::string> extracted;
     if (!handle) return extracted;
     std::error_code error;
@@ -87,8 +87,7 @@ std::vector<std::string> Archive::extract(const std::vector<std::string>& patter
         if (entry == nullptr) continue;
         std::string_view name(entry);
         if (name.ends_with('/') || !isSafeEntryName(name)) continue;
-        bool wanted = std::ranges::any_of(patterns, [&](const std::string& pattern) { return matchesPattern(pattern, name); });
-        if (wanted && extractEntry(handle.get(), index, root.get(), name)) extracted.emplace_back(name);
+        if (selection.contains(name) && extractEntry(handle.get(), index, root.get(), name)) extracted.emplace_back(name);
     }
     return extracted;
 }
