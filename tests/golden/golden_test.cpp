@@ -45,13 +45,15 @@ struct GoldenCase {
     Preparation bundle = nullptr;  // changes a copy of the plug-in's bundle the run then loads
 };
 
+void PrintTo(const GoldenCase& golden, std::ostream* out) { *out << golden.name; }
+
 fs::path exportedXps(const fs::path& scratch) { return scratch / "export" / "blio-book.xps"; }
 
 // The package's image referenced from a resource dictionary and from relative
 // relationship targets, made a TIFF declared by a Default.
-void makeChocolateTiff(const fs::path& scratch, bool keepAlpha) {
+void makeChocolateTiff(const fs::path& scratch, TiffKind kind) {
     const std::string image = "Resources/dc22c543-4ccc-417c-9a55-dae32af467bd";
-    makeTiffVariant(exportedXps(scratch), exportedXps(scratch), image + ".png", image + ".tif", keepAlpha,
+    makeTiffVariant(exportedXps(scratch), exportedXps(scratch), image + ".png", image + ".tif", kind,
                     "<Default Extension=\"tif\" ContentType=\"image/tiff\" />");
 }
 
@@ -79,19 +81,22 @@ const GoldenCase kCases[] = {
     // opaque a JPEG, and every reference follows, UTF-16 pages and names in
     // other cases than the entry's included.
     {"xps-tiff-with-alpha-by-default", "xps:wpf-chocolate-4p-png-odttf.xps", "blio", "", "out/Book",
-     [](const fs::path& scratch) { makeChocolateTiff(scratch, true); }},
+     [](const fs::path& scratch) { makeChocolateTiff(scratch, TiffKind::asItIs); }},
     {"xps-opaque-tiff-by-default", "xps:wpf-chocolate-4p-png-odttf.xps", "blio", "", "out/Book",
-     [](const fs::path& scratch) { makeChocolateTiff(scratch, false); }},
+     [](const fs::path& scratch) { makeChocolateTiff(scratch, TiffKind::opaque); }},
+    // Its colour profile goes with the converted image.
+    {"xps-tiff-with-colour-profile", "xps:wpf-chocolate-4p-png-odttf.xps", "blio", "", "out/Book",
+     [](const fs::path& scratch) { makeChocolateTiff(scratch, TiffKind::p3Profile); }},
     {"xps-tiff-in-utf16-page", "xps:tika-various-1p-png-jpg-utf16.xps", "blio", "", "out/Book",
      [](const fs::path& scratch) {
          makeTiffVariant(exportedXps(scratch), exportedXps(scratch), "Resources/Images/image_0.png",
-                         "Resources/image_0.tif", false,
+                         "Resources/image_0.tif", TiffKind::opaque,
                          "<Override PartName=\"/Resources/image_0.tif\" ContentType=\"image/tiff\"/>");
      }},
     {"xps-tiff-named-in-other-cases", "xps:tika-various-1p-png-jpg-utf16.xps", "blio", "", "out/Book",
      [](const fs::path& scratch) {
          makeTiffVariant(exportedXps(scratch), exportedXps(scratch), "Resources/Images/image_0.png",
-                         "Resources/Image_0.tif", false,
+                         "Resources/Image_0.tif", TiffKind::opaque,
                          "<Override PartName=\"/RESOURCES/image_0.TIF\" ContentType=\"image/tiff\"/>",
                          "resources/IMAGE_0.tif");
      }},

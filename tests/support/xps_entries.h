@@ -59,12 +59,18 @@ inline void writeDeflated(const fs::path& xps, const Entries& entries, const fs:
     fs::remove_all(folder);
 }
 
-// An RGB TIFF of `image` (any RGB format vips reads), with or without its alpha.
-inline std::string tiffOf(const std::string& image, bool keepAlpha, const fs::path& work) {
+// How a TIFF shows a picture: as it is (with its alpha, if any), without
+// alpha, or moved into the P3 colour space with that profile embedded.
+enum class TiffKind { asItIs, opaque, p3Profile };
+
+// An RGB TIFF of `image` (any RGB format vips reads).
+inline std::string tiffOf(const std::string& image, TiffKind kind, const fs::path& work) {
     const fs::path in = work / "tiff-source", out = work / "tiff-out.tif";
     writeText(in, image);
-    std::string command = keepAlpha ? "vips copy " + shellQuote(in) + " " + shellQuote(out)
-                                    : "vips extract_band " + shellQuote(in) + " " + shellQuote(out) + " 0 --n 3";
+    const std::string files = shellQuote(in) + " " + shellQuote(out);
+    const std::string command = kind == TiffKind::asItIs   ? "vips copy " + files
+                                : kind == TiffKind::opaque ? "vips extract_band " + files + " 0 --n 3"
+                                                           : "vips icc_transform " + files + " p3";
     std::string output;
     EXPECT_EQ(runCommand(command, &output), 0) << output;
     std::string tiff = readText(out);
@@ -77,12 +83,12 @@ inline std::string tiffOf(const std::string& image, bool keepAlpha, const fs::pa
 // `to`, renaming its references in UTF-8 and UTF-16LE parts to `spelled` (`to`
 // when empty), and declares it with `declaration` added to the content types.
 inline void makeTiffVariant(const fs::path& original, const fs::path& variant, const std::string& from,
-                            const std::string& to, bool keepAlpha, const std::string& declaration,
+                            const std::string& to, TiffKind kind, const std::string& declaration,
                             std::string spelled = "") {
     if (spelled.empty()) spelled = to;
     Entries entries = readEntries(original);
     ASSERT_TRUE(entries.contains(from)) << from;
-    entries[to] = tiffOf(entries[from], keepAlpha, variant.parent_path());
+    entries[to] = tiffOf(entries[from], kind, variant.parent_path());
     entries.erase(from);
     for (auto& [name, bytes] : entries) {
         if (name == to) continue;
