@@ -110,6 +110,9 @@ const GoldenCase kCases[] = {
     {"epub-into-export", "examples/epub-book", "epub", "", "export/Book"},
     {"epub-destination-is-a-folder", "examples/epub-book", "epub", "", "out/Shelf.epub",
      [](const fs::path& scratch) { fs::create_directories(scratch / "out" / "Shelf.epub"); }},
+    // A folder where the package would go is the user's: the package is not delivered.
+    {"blio-destination-is-a-folder", "examples/blio-book", "blio", "", "out/Shelf.xps",
+     [](const fs::path& scratch) { writeText(scratch / "out" / "Shelf.xps" / "theirs.txt", "a folder of theirs"); }},
     {"blio-name-in-other-case", "examples/blio-book", "blio", "", "out/Caps.XPS"},
     {"blio-trailing-separators", "examples/blio-book", "blio", "", "out/Book//"},
     {"blio-into-export", "examples/blio-book", "blio", "", "export/Book",

@@ -178,6 +178,8 @@ TEST_F(XpsArchiveTest, DamagedOrHostileXpsGivesTheOriginalOrTheWholeUpdate) {
         // it, or a part that cannot be decoded but names no image, does not.
         {"page naming the image inside a longer name",
          [&](Entries& entries) { entries[page] += "<!-- xxpage1.tif -->"; }, {}, 0, true},
+        {"page naming the image where no reference is renamed",
+         [&](Entries& entries) { entries[page] += "<!-- page1.tif -->"; }, {}, 0, false},
         {"second page in Latin-1 naming no image",
          [&](Entries& entries) {
              entries["Documents/1/Pages/2.fpage"] = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><!-- R\xE9sum\xE9 -->";
