@@ -80,9 +80,7 @@ bool HTMLParser::updateValue(const std::string& value, std::string_view key, xml
 }
 
 bool HTMLParser::updateSourcePath(const std::string& path, const std::string& boxID, BoxType type) {
-    xml::Element element = elementWithBoxID(boxID, type);
-    if (!element) return false;
-    return updateValue(path, "src", element);
+    return updateValue(path, "src", elementWithBoxID(boxID, type));
 }
 
 bool HTMLParser::updateVideoTagAttributes(const std::map<std::string, std::string>& attributes,
