@@ -84,6 +84,14 @@ const GoldenCase kCases[] = {
      [](const fs::path& scratch) { makeChocolateTiff(scratch, TiffKind::asItIs); }},
     {"xps-opaque-tiff-by-default", "xps:wpf-chocolate-4p-png-odttf.xps", "blio", "", "out/Book",
      [](const fs::path& scratch) { makeChocolateTiff(scratch, TiffKind::opaque); }},
+    // A reference that only starts with the image's name names another part.
+    {"xps-tiff-name-starting-a-longer-name", "xps:wpf-chocolate-4p-png-odttf.xps", "blio", "", "out/Book",
+     [](const fs::path& scratch) {
+         makeChocolateTiff(scratch, TiffKind::opaque);
+         Entries entries = readEntries(exportedXps(scratch));
+         entries["Documents/1/Pages/1.fpage"] += "<!-- /Resources/dc22c543-4ccc-417c-9a55-dae32af467bd.tifx -->";
+         writeDeflated(exportedXps(scratch), entries, scratch);
+     }},
     // Its colour profile goes with the converted image.
     {"xps-tiff-with-colour-profile", "xps:wpf-chocolate-4p-png-odttf.xps", "blio", "", "out/Book",
      [](const fs::path& scratch) { makeChocolateTiff(scratch, TiffKind::p3Profile); }},
