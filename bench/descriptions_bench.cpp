@@ -56,7 +56,8 @@ void describeAssets(benchmark::State& state) {
         state.PauseTiming();
         const auto assets = packager::AssetHelper::assetArrayWithContentsOfFileURL(source / "AssetList.xml");
         std::optional<packager::Workspace> workspace;
-        if (packager::setupBlioTempDir(benchFolder() / "tmp", packager::templatesFolder(EBOOKPACK_BUNDLE_DIR),
+        if (packager::setupBlioTempDir(benchFolder() / "tmp" / "BlioTemp",
+                                       packager::templatesFolder(EBOOKPACK_BUNDLE_DIR),
                                        workspace) != 0) {
             state.SkipWithError("cannot make the workspace");
             return;

@@ -40,7 +40,7 @@ std::uint32_t createBlioPackage(const std::string& source, const std::string& de
     const BlioExport exported{sourceDir, *xpsFile,
                               AssetHelper::assetArrayWithContentsOfFileURL(sourceDir / "AssetList.xml")};
     std::optional<Workspace> workspace;
-    if (std::uint32_t code = setupBlioTempDir(platform::userTempFolder(), templatesFolder(*bundle), workspace);
+    if (std::uint32_t code = setupBlioTempDir(inUserTempFolder("BlioTemp"), templatesFolder(*bundle), workspace);
         code != EBOOKPACKAGER_OK)
         return code;
     const BlioPlaces places{workspace->folder()};

@@ -15,9 +15,7 @@ constexpr std::string_view kForeignTemplateFolders[] = {"ePub", "Video"};
 
 // The workspace is the staging tree itself: a leftover of an earlier run would
 // go into the package.
-std::uint32_t setupBlioTempDir(const std::optional<fs::path>& tempFolder, const fs::path& templates,
-                               std::optional<Workspace>& made) {
-    const fs::path root = tempFolder ? standardizePath(tempFolder->string()) / "BlioTemp" : fs::path();
+std::uint32_t setupBlioTempDir(const fs::path& root, const fs::path& templates, std::optional<Workspace>& made) {
     if (std::uint32_t code = Workspace::make(root, Workspace::Leftover::fatal, made); code != EBOOKPACKAGER_OK)
         return code;
     auto fail = [&made](std::uint32_t code) {

@@ -25,11 +25,9 @@ struct BlioPlaces {
     fs::path enhancedContent() const { return knfb() / "EnhancedContent"; }
 };
 
-// Makes the workspace "BlioTemp" in the user's temporary folder `tempFolder`
-// (none when the user has none), its staging tree holding the viewer
-// templates copied from `templates`: 0, or 9 or 10 as Workspace::make gives
-// them (nothing of it is left on failure).
-std::uint32_t setupBlioTempDir(const std::optional<fs::path>& tempFolder, const fs::path& templates,
-                               std::optional<Workspace>& made);
+// Makes the workspace at `root` ("BlioTemp" in the user's temporary folder),
+// its staging tree holding the viewer templates copied from `templates`: 0,
+// or 9 or 10 as Workspace::make gives them (nothing of it is left on failure).
+std::uint32_t setupBlioTempDir(const fs::path& root, const fs::path& templates, std::optional<Workspace>& made);
 
 }  // namespace packager

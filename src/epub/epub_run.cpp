@@ -40,6 +40,7 @@ std::uint32_t buildBook(const EpubExport& source, const fs::path& bundle, const 
     if (!structure || !add(copyResources(source, bundle, options, oebps)) ||
         !add(createBookCover(source, templatesFolder(bundle), options, oebps)) ||
         !add(createTableOfContents(source, options.epubVersion, oebps)) ||
+        // The package document lists what the steps before it placed.
         !add(createContentOPF(source, mediaTypes.mediaTypes(), placed, options, oebps)))
         return EBOOKPACKAGER_CANNOT_CREATE_WORKSPACE;
     if (!generateEpubFile(output, *structure, placed, target)) return EBOOKPACKAGER_DESTINATION_NOT_WRITABLE;
@@ -64,10 +65,10 @@ std::uint32_t createEPubPackage(const std::string& source, const std::string& de
     const EpubExport exported = readEpubExport(source);
     // The run works in a fresh folder below the root, so a leftover of an
     // earlier run that cannot be removed does it no harm.
-    const std::optional<fs::path> temporary = platform::userTempFolder();
     std::optional<Workspace> workspace;
-    const fs::path root = temporary ? standardizePath(temporary->string()) / kWorkspaceRootName : fs::path();
-    if (std::uint32_t code = Workspace::make(root, Workspace::Leftover::harmless, workspace); code != EBOOKPACKAGER_OK)
+    if (std::uint32_t code = Workspace::make(inUserTempFolder(kWorkspaceRootName), Workspace::Leftover::harmless,
+                                             workspace);
+        code != EBOOKPACKAGER_OK)
         return code;
     const fs::path output = workspace->folder() / EpubPackagerFileUtility::randomFileName() / "output";
     const fs::path target = standardizePath(delivery.package.parent_path().string()) / delivery.package.filename();

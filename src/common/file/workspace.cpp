@@ -9,6 +9,11 @@
 
 namespace packager {
 
+fs::path inUserTempFolder(std::string_view name) {
+    const std::optional<fs::path> temporary = platform::userTempFolder();
+    return temporary ? standardizePath(temporary->string()) / name : fs::path();
+}
+
 std::uint32_t Workspace::make(const fs::path& folder, Leftover leftover, std::optional<Workspace>& made) {
     made.reset();
     if (!folder.has_parent_path()) return EBOOKPACKAGER_CANNOT_CREATE_WORKSPACE;

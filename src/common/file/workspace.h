@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string_view>
 
 #include "common/platform/workspace_lock.h"
 
@@ -13,6 +14,10 @@ namespace packager {
 // "<name>.lock" beside it for its whole life, so overlapping runs of the user
 // wait for each other instead of deleting each other's work; destroying it
 // removes the folder, then lets the next run in.
+// The folder `name` in the user's temporary folder; empty when the user has
+// none, which Workspace::make refuses.
+std::filesystem::path inUserTempFolder(std::string_view name);
+
 class Workspace {
 public:
     // What a leftover of an earlier run that cannot be removed means: the end
