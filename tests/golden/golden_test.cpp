@@ -108,6 +108,13 @@ const GoldenCase kCases[] = {
                          "<Override PartName=\"/RESOURCES/image_0.TIF\" ContentType=\"image/tiff\"/>",
                          "resources/IMAGE_0.tif");
      }},
+    {"xps-tiff-named-with-an-escaped-dot", "xps:tika-various-1p-png-jpg-utf16.xps", "blio", "", "out/Book",
+     [](const fs::path& scratch) {
+         makeTiffVariant(exportedXps(scratch), exportedXps(scratch), "Resources/Images/image_0.png",
+                         "Resources/image_0.tif", TiffKind::opaque,
+                         "<Override PartName=\"/Resources/image_0.tif\" ContentType=\"image/tiff\"/>",
+                         "Resources/image_0%2Etif");
+     }},
 
     // Where the package goes: beside what the destination folder holds, named
     // after the destination, into the export folder (which is then tidied),
