@@ -85,11 +85,9 @@ bool HTMLParser::updateSourcePath(const std::string& path, const std::string& bo
 
 bool HTMLParser::updateVideoTagAttributes(const std::map<std::string, std::string>& attributes,
                                           const std::string& boxID) {
-    xml::Element element = elementWithBoxID(boxID, BoxType::video);
-    if (!element) return false;
     auto source = attributes.find("source");
     if (source == attributes.end()) return true;
-    return updateValue(source->second, "src", element);
+    return updateValue(source->second, "src", elementWithBoxID(boxID, BoxType::video));
 }
 
 bool HTMLParser::saveHTMLAtFileURL(const std::filesystem::path& page) const {

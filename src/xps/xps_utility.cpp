@@ -63,7 +63,6 @@ struct XpsUtility::Run {
     explicit Run(archive::Archive opened) : archive(std::move(opened)) {}
 
     archive::Archive archive;
-    std::set<std::string> extracted;         // entries staged with the archive's bytes
     std::set<std::string> rewritten;         // staged entries whose bytes changed, or new ones
     std::vector<std::string> tiffs;          // Resources TIFFs, left in the archive until converted
     std::vector<std::string> referencing;    // staged parts that may name them, content types included
@@ -153,7 +152,6 @@ bool XpsUtility::extractResources(Run& run) {
         run.referencingComplete = parts.size() == referencing.size();
         run.referencing.insert(run.referencing.end(), parts.begin(), parts.end());
     }
-    run.extracted.insert(run.referencing.begin(), run.referencing.end());
     return true;
 }
 
@@ -306,8 +304,6 @@ bool XpsUtility::addLatestFilesToZip(Run& run, const std::vector<std::string>& s
     std::set<std::string> added;
     auto add = [&](const std::string& name) {
         if (added.contains(name)) return true;
-        // An unchanged entry stays as it is: libzip copies its bytes raw.
-        if (run.extracted.contains(name) && !run.rewritten.contains(name)) return true;
         return run.archive.addFile(name, stagingDir() / name) && added.insert(name).second;
     };
 

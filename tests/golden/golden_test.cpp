@@ -92,6 +92,15 @@ const GoldenCase kCases[] = {
          entries["Documents/1/Pages/1.fpage"] += "<!-- /Resources/dc22c543-4ccc-417c-9a55-dae32af467bd.tifx -->";
          writeDeflated(exportedXps(scratch), entries, scratch);
      }},
+    // 16 bits per sample stay so in a PNG and become 8 in a JPEG.
+    {"xps-tiff-of-16-bits-with-alpha", "xps:wpf-chocolate-4p-png-odttf.xps", "blio", "", "out/Book",
+     [](const fs::path& scratch) { makeChocolateTiff(scratch, TiffKind::sixteenBits); }},
+    {"xps-opaque-tiff-of-16-bits", "xps:tika-various-1p-png-jpg-utf16.xps", "blio", "", "out/Book",
+     [](const fs::path& scratch) {
+         makeTiffVariant(exportedXps(scratch), exportedXps(scratch), "Resources/Images/image_1.jpg",
+                         "Resources/image_1.tif", TiffKind::sixteenBits,
+                         "<Override PartName=\"/Resources/image_1.tif\" ContentType=\"image/tiff\"/>");
+     }},
     // Its colour profile goes with the converted image.
     {"xps-tiff-with-colour-profile", "xps:wpf-chocolate-4p-png-odttf.xps", "blio", "", "out/Book",
      [](const fs::path& scratch) { makeChocolateTiff(scratch, TiffKind::p3Profile); }},

@@ -60,17 +60,19 @@ inline void writeDeflated(const fs::path& xps, const Entries& entries, const fs:
 }
 
 // How a TIFF shows a picture: as it is (with its alpha, if any), without
-// alpha, or moved into the P3 colour space with that profile embedded.
-enum class TiffKind { asItIs, opaque, p3Profile };
+// alpha, moved into the P3 colour space with that profile embedded, or in 16
+// bits per sample (with its alpha, if any).
+enum class TiffKind { asItIs, opaque, p3Profile, sixteenBits };
 
 // An RGB TIFF of `image` (any RGB format vips reads).
 inline std::string tiffOf(const std::string& image, TiffKind kind, const fs::path& work) {
     const fs::path in = work / "tiff-source", out = work / "tiff-out.tif";
     writeText(in, image);
     const std::string files = shellQuote(in) + " " + shellQuote(out);
-    const std::string command = kind == TiffKind::asItIs   ? "vips copy " + files
-                                : kind == TiffKind::opaque ? "vips extract_band " + files + " 0 --n 3"
-                                                           : "vips icc_transform " + files + " p3";
+    const std::string command = kind == TiffKind::asItIs      ? "vips copy " + files
+                                : kind == TiffKind::opaque    ? "vips extract_band " + files + " 0 --n 3"
+                                : kind == TiffKind::p3Profile ? "vips icc_transform " + files + " p3"
+                                                              : "vips colourspace " + files + " rgb16";
     std::string output;
     EXPECT_EQ(runCommand(command, &output), 0) << output;
     std::string tiff = readText(out);

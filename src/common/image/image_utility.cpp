@@ -55,7 +55,6 @@ bool EpubPackagerImageUtility::isImageFile(const fs::path& file) {
     return type && *type != FileType::tiff;
 }
 
-bool EpubPackagerImageUtility::isTiffFile(const fs::path& file) { return fileTypeOf(file) == FileType::tiff; }
 
 bool EpubPackagerImageUtility::hasAlpha(const fs::path& file) {
     image::Image picture = image::openFirstPage(file);

@@ -16,7 +16,6 @@ public:
     // tif, tiff), for a path that is a regular file (a link to one counts).
     // The contents are never read.
     static bool isImageFile(const fs::path& file);  // bmp, gif, png, jpeg; not tiff
-    static bool isTiffFile(const fs::path& file);
 
     // The questions and conversions below decode by content, not name, from a
     // file or from the encoded bytes in memory (read in place, so a TIFF
