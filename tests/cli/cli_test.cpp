@@ -13,23 +13,6 @@ int ebookpack(const std::string& arguments, std::string* output = nullptr) {
     return runCommand(shellQuote(cliPath()) + " " + arguments, output);
 }
 
-TEST(Cli, MessagePrintsTheLibrarysText) {
-    std::string output;
-    EXPECT_EQ(ebookpack("message 7", &output), 0);
-    EXPECT_EQ(output, "'Templates' folder is missing in the Blio Packager\n");
-    EXPECT_EQ(ebookpack("message 12", &output), 0);
-    EXPECT_EQ(output, "Incorrect error code!\n");
-}
-
-TEST(Cli, HelpAndVersion) {
-    std::string output;
-    EXPECT_EQ(ebookpack("--help", &output), 0);
-    EXPECT_NE(output.find("epub EXPORT DEST"), std::string::npos);
-    EXPECT_NE(output.find("blio EXPORT DEST"), std::string::npos);
-    EXPECT_EQ(ebookpack("--version", &output), 0);
-    EXPECT_EQ(output.rfind("ebookpack ", 0), 0u);
-}
-
 TEST(Cli, UnderstandsNothingItWasNotTold) {
     std::string output;
     EXPECT_EQ(ebookpack("", &output), 64);
