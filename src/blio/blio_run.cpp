@@ -4,6 +4,7 @@
 #include "blio/blio_steps.h"
 #include "common/file/file_io.h"
 #include "common/file/run_checks.h"
+#include "common/file/staged_file.h"
 #include "common/platform/platform.h"
 #include "ebookpackager.h"
 
@@ -37,6 +38,9 @@ std::uint32_t createBlioPackage(const std::string& source, const std::string& de
     const std::optional<fs::path> xpsFile = findXpsFile(sourceDir);
     if (!xpsFile) return EBOOKPACKAGER_XPS_MISSING;
 
+    // The export's XPS and metadata are replaced in place, beside what runs
+    // killed while replacing them may have left.
+    removeAbandonedTemporaries(sourceDir);
     const BlioExport exported{sourceDir, *xpsFile,
                               AssetHelper::assetArrayWithContentsOfFileURL(sourceDir / "AssetList.xml")};
     std::optional<Workspace> workspace;

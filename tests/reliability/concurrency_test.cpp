@@ -1,5 +1,10 @@
 // Runs of one user started together share one TMPDIR and so one workspace
 // name per kind: they must wait for each other, not delete each other's work.
+// Runs writing into one folder must not either: a run removes only the staged
+// files of runs that were killed, never one still being written.
+#include <fcntl.h>
+#include <sys/file.h>
+
 #include "reliability_fixture.h"
 
 namespace packager::testing {
@@ -57,6 +62,28 @@ TEST_F(Concurrency, RunsOfOneUserWaitForEachOther) {
     }
     for (const auto& entry : fs::directory_iterator(tmp))
         EXPECT_EQ(entry.path().extension(), ".lock") << entry.path() << " was left in TMPDIR";
+}
+
+TEST_F(Concurrency, OnlyTheStagedFilesOfKilledRunsAreRemoved) {
+    const BookKind blio = blioBook();
+    const fs::path exportFolder = scratch / "export";
+    const fs::path destination = scratch / "out";
+    prepareExport(blio, exportFolder);
+    const std::vector<fs::path> abandoned = {exportFolder / ".ebookpack-0123456789ab.tmp",
+                                             destination / ".ebookpack-0123456789ab.tmp"};
+    const fs::path beingWritten = destination / ".ebookpack-abcdefabcdef.tmp";
+    const std::vector<fs::path> others = {destination / ".0123456789ab.tmp", destination / ".ebookpack-theirs.tmp"};
+    for (const auto& files : {abandoned, others, std::vector<fs::path>{beingWritten}})
+        for (const fs::path& file : files) writeText(file, "staged");
+    const int writer = ::open(beingWritten.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(writer, LOCK_EX), 0);
+
+    auto run = start(blio, exportFolder, destination);
+    ASSERT_TRUE(run && run->wait().code == 0);
+    ::close(writer);
+    for (const fs::path& file : abandoned) EXPECT_FALSE(fs::exists(file)) << file;
+    for (const fs::path& file : others) EXPECT_TRUE(fs::exists(file)) << file;
+    EXPECT_TRUE(fs::exists(beingWritten));
 }
 
 }  // namespace

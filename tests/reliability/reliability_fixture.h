@@ -43,6 +43,12 @@ inline void prepareExport(const BookKind& kind, const fs::path& to) {
     copyExportFolder(kind.corpusExport, to);
 }
 
+// What a run killed between staging a file and publishing it can leave beside
+// the file, for the next run to remove.
+inline bool isAbandonedTemporary(const std::string& name) {
+    return name.starts_with(".ebookpack-") && name.ends_with(".tmp");
+}
+
 // A run names copied files and assets with 12 random hexadecimal digits; two
 // complete runs differ only there.
 inline std::string withoutRandomNames(const std::string& name) {

@@ -77,6 +77,7 @@ std::optional<Delivery> prepareDelivery(const std::string& source, const std::st
     if (isSameFileSystemObject(source, target)) return Delivery{target, DestinationFolder()};
     std::optional<DestinationFolder> prepared = DestinationFolder::prepare(folder);
     if (!prepared) return std::nullopt;
+    removeAbandonedTemporaries(folder);
     return Delivery{target, std::move(*prepared)};
 }
 

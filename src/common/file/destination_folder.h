@@ -40,7 +40,8 @@ private:
 // its folder prepared. Nothing when there is no file name, when the folder
 // lies below the export folder `source` (a package there could be taken into
 // the next one), or when the folder cannot be written. The probe is skipped
-// when the package would be the source folder itself.
+// when the package would be the source folder itself. What runs killed while
+// delivering left in the folder is removed (see removeAbandonedTemporaries).
 struct Delivery {
     std::filesystem::path package;
     DestinationFolder folder;

@@ -1,10 +1,14 @@
 #include "common/file/staged_file.h"
 
+#include "common/file/descriptor.h"
+#include "common/file/file_io.h"
 #include "common/file/random_name.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <string>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -18,24 +22,69 @@ constexpr int createAttempts = 16;  // only a name collision is retried
 // could never be given a name.
 constexpr const char* kDescriptorLinks = "/proc/self/fd/";
 
+// The program's name in temporary names, so that a sweep removes nothing of
+// anyone else's.
+constexpr std::string_view kTemporaryPrefix = ".ebookpack-";
+constexpr std::string_view kTemporarySuffix = ".tmp";
+
+bool isTemporaryName(std::string_view name) {
+    if (!name.starts_with(kTemporaryPrefix) || !name.ends_with(kTemporarySuffix)) return false;
+    name.remove_prefix(kTemporaryPrefix.size());
+    name.remove_suffix(kTemporarySuffix.size());
+    return !name.empty() && name.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
 int createUnnamed(const fs::path& folder) {
     if (::access(kDescriptorLinks, X_OK) != 0) return -1;
     return ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
 }
 
+// A staged file's lock lasts as long as its writer holds it open, and tells a
+// sweep that the writer is alive. Where the file system has no locks a sweep
+// cannot take one either and leaves every file, so a refusal is no failure.
+void holdLock(int fd) {
+    while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+}
+
+bool namesFile(const fs::path& name, int fd) {
+    struct stat named {}, opened {};
+    return ::lstat(name.c_str(), &named) == 0 && ::fstat(fd, &opened) == 0 && named.st_dev == opened.st_dev &&
+           named.st_ino == opened.st_ino;
+}
+
 }  // namespace
 
 fs::path temporarySibling(const fs::path& destination) {
-    return destination.parent_path() / ("." + randomName() + ".tmp");
+    return destination.parent_path() /
+           (std::string(kTemporaryPrefix) + randomName() + std::string(kTemporarySuffix));
+}
+
+void removeAbandonedTemporaries(const fs::path& folder) {
+    for (const fs::path& item : listFolder(folder)) {
+        if (!isTemporaryName(item.filename().native())) continue;
+        const Descriptor file(::open(item.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat opened {};
+        if (!file || ::flock(file.get(), LOCK_EX | LOCK_NB) != 0 || ::fstat(file.get(), &opened) != 0) continue;
+        // A second link would be somebody's own name for the file.
+        if (S_ISREG(opened.st_mode) && opened.st_nlink == 1 && namesFile(item, file.get())) ::unlink(item.c_str());
+    }
 }
 
 std::optional<StagedFile> StagedFile::create(const fs::path& destination) {
-    if (int fd = createUnnamed(destination.parent_path()); fd >= 0) return StagedFile(fd, fs::path(), destination);
+    if (int fd = createUnnamed(destination.parent_path()); fd >= 0) {
+        holdLock(fd);
+        return StagedFile(fd, fs::path(), destination);
+    }
     for (int attempt = 0; attempt < createAttempts; ++attempt) {
         fs::path temporary = temporarySibling(destination);
         int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) return StagedFile(fd, std::move(temporary), destination);
-        if (errno != EEXIST) return std::nullopt;
+        if (fd < 0 && errno != EEXIST) return std::nullopt;
+        if (fd < 0) continue;
+        holdLock(fd);
+        // A sweep that came upon the name before the lock was taken has removed it.
+        if (namesFile(temporary, fd)) return StagedFile(fd, std::move(temporary), destination);
+        ::close(fd);
     }
     return std::nullopt;
 }

@@ -13,11 +13,20 @@ namespace fs = std::filesystem;
 // exclusively (O_EXCL, mkdir) and treat "exists" as a failure.
 fs::path temporarySibling(const fs::path& destination);
 
+// Removes from `folder` the staged files of processes killed before they
+// published them. A killed process can leave one only where the system has
+// no unnamed files, or in the instant between giving one its temporary name
+// and renaming it. A staged file is locked for as long as its writer lives, so
+// only a file of a temporary name that nobody holds is removed: another run's
+// file in the making, and any file of another name, stay.
+void removeAbandonedTemporaries(const fs::path& folder);
+
 // A file written beside its destination and published by renaming it into
 // place. It is written as an unnamed file where the system allows, so that a
 // process killed while writing leaves nothing behind; elsewhere under a hidden
 // temporary name, removed unless commit() succeeds. Either way a failed write
-// never leaves a partial destination or a stray file.
+// never leaves a partial destination or a stray file, and what a killed
+// process leaves is removed by removeAbandonedTemporaries.
 class StagedFile {
 public:
     // Creates the file, with default permissions (0666 less the umask), and
