@@ -48,7 +48,7 @@ std::uint32_t createBlioPackage(const std::string& source, const std::string& de
         code != EBOOKPACKAGER_OK)
         return code;
     const BlioPlaces places{workspace->folder()};
-    const fs::path package = standardizePath(delivery.package.parent_path().string()) / delivery.package.filename();
+    const fs::path package = delivery.target();
 
     if (!collectAssets(exported.assets, places)) return EBOOKPACKAGER_CANNOT_CREATE_WORKSPACE;
     // Nothing is delivered and the export folder is not tidied, since the

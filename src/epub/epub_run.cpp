@@ -71,8 +71,7 @@ std::uint32_t createEPubPackage(const std::string& source, const std::string& de
         code != EBOOKPACKAGER_OK)
         return code;
     const fs::path output = workspace->folder() / EpubPackagerFileUtility::randomFileName() / "output";
-    const fs::path target = standardizePath(delivery.package.parent_path().string()) / delivery.package.filename();
-    const std::uint32_t code = buildBook(exported, *bundle, options, output, target);
+    const std::uint32_t code = buildBook(exported, *bundle, options, output, delivery.target());
     if (code == EBOOKPACKAGER_OK) delivery.folder.keep();
     return code;
 }

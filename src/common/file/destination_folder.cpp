@@ -67,6 +67,8 @@ DestinationFolder::~DestinationFolder() {
     for (auto at = made.rbegin(); at != made.rend(); ++at) ::rmdir(at->c_str());
 }
 
+fs::path Delivery::target() const { return standardizePath(package.parent_path().string()) / package.filename(); }
+
 std::optional<Delivery> prepareDelivery(const std::string& source, const std::string& destination,
                                         std::string_view extension) {
     const std::optional<std::string> package = packagePath(destination, extension);

@@ -45,6 +45,10 @@ private:
 struct Delivery {
     std::filesystem::path package;
     DestinationFolder folder;
+
+    // Where the run writes the package: `package` with its folder's path
+    // standardised (see standardizePath), its name as given.
+    std::filesystem::path target() const;
 };
 std::optional<Delivery> prepareDelivery(const std::string& source, const std::string& destination,
                                         std::string_view extension);
