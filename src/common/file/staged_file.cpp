@@ -40,11 +40,15 @@ int createUnnamed(const fs::path& folder) {
 }
 
 // A staged file's lock lasts as long as its writer holds it open, and tells a
-// sweep that the writer is alive. Where the file system has no locks a sweep
-// cannot take one either and leaves every file, so a refusal is no failure.
-void holdLock(int fd) {
-    while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+// sweep that the writer is alive. False only when another process holds it
+// (a sweep about to remove the file): waiting for it could hang the run. Where
+// the file system has no locks a sweep cannot take one either and leaves every
+// file, so that refusal is no failure.
+bool takeLock(int fd) {
+    int result;
+    while ((result = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
     }
+    return result == 0 || errno != EWOULDBLOCK;
 }
 
 bool namesFile(const fs::path& name, int fd) {
@@ -73,7 +77,7 @@ void removeAbandonedTemporaries(const fs::path& folder) {
 
 std::optional<StagedFile> StagedFile::create(const fs::path& destination) {
     if (int fd = createUnnamed(destination.parent_path()); fd >= 0) {
-        holdLock(fd);
+        takeLock(fd);  // nobody else can reach a file without a name
         return StagedFile(fd, fs::path(), destination);
     }
     for (int attempt = 0; attempt < createAttempts; ++attempt) {
@@ -81,9 +85,12 @@ std::optional<StagedFile> StagedFile::create(const fs::path& destination) {
         int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) return std::nullopt;
         if (fd < 0) continue;
-        holdLock(fd);
-        // A sweep that came upon the name before the lock was taken has removed it.
-        if (namesFile(temporary, fd)) return StagedFile(fd, std::move(temporary), destination);
+        // A sweep may have come upon the name before the lock was taken: then
+        // the name is gone, or the sweep is about to remove it.
+        const bool locked = takeLock(fd);
+        const bool named = namesFile(temporary, fd);
+        if (locked && named) return StagedFile(fd, std::move(temporary), destination);
+        if (named) ::unlink(temporary.c_str());
         ::close(fd);
     }
     return std::nullopt;
