@@ -17,10 +17,12 @@ struct Identity {
     bool operator==(const Identity&) const = default;
 };
 
+Identity identityOf(const struct stat& info) { return Identity{info.st_dev, info.st_ino}; }
+
 std::optional<Identity> identityOf(const fs::path& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) return std::nullopt;
-    return Identity{info.st_dev, info.st_ino};
+    return identityOf(info);
 }
 
 }  // namespace
@@ -28,6 +30,12 @@ std::optional<Identity> identityOf(const fs::path& path) {
 bool isSameFileSystemObject(const fs::path& left, const fs::path& right) {
     std::optional<Identity> leftIdentity = identityOf(left);
     return leftIdentity && leftIdentity == identityOf(right);
+}
+
+bool namesOpenFile(const fs::path& name, int descriptor) {
+    struct stat named {}, opened {};
+    return ::lstat(name.c_str(), &named) == 0 && ::fstat(descriptor, &opened) == 0 &&
+           identityOf(named) == identityOf(opened);
 }
 
 bool liesBelow(const fs::path& path, const fs::path& folder) {

@@ -12,6 +12,10 @@ namespace packager {
 // False when either path leads nowhere.
 bool isSameFileSystemObject(const std::filesystem::path& left, const std::filesystem::path& right);
 
+// Whether `name` itself (a link is not followed) is the file open as
+// `descriptor`: false once the name was removed or given to another file.
+bool namesOpenFile(const std::filesystem::path& name, int descriptor);
+
 // True when a folder holding `path`, at any depth above it, is `folder`;
 // `path` need not exist yet.
 bool liesBelow(const std::filesystem::path& path, const std::filesystem::path& folder);

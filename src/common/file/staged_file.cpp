@@ -1,6 +1,7 @@
 #include "common/file/staged_file.h"
 
 #include "common/file/descriptor.h"
+#include "common/file/file_identity.h"
 #include "common/file/file_io.h"
 #include "common/file/random_name.h"
 
@@ -44,18 +45,7 @@ int createUnnamed(const fs::path& folder) {
 // (a sweep about to remove the file): waiting for it could hang the run. Where
 // the file system has no locks a sweep cannot take one either and leaves every
 // file, so that refusal is no failure.
-bool takeLock(int fd) {
-    int result;
-    while ((result = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
-    }
-    return result == 0 || errno != EWOULDBLOCK;
-}
-
-bool namesFile(const fs::path& name, int fd) {
-    struct stat named {}, opened {};
-    return ::lstat(name.c_str(), &named) == 0 && ::fstat(fd, &opened) == 0 && named.st_dev == opened.st_dev &&
-           named.st_ino == opened.st_ino;
-}
+bool takeLock(int fd) { return ::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK; }
 
 }  // namespace
 
@@ -71,7 +61,7 @@ void removeAbandonedTemporaries(const fs::path& folder) {
         struct stat opened {};
         if (!file || ::flock(file.get(), LOCK_EX | LOCK_NB) != 0 || ::fstat(file.get(), &opened) != 0) continue;
         // A second link would be somebody's own name for the file.
-        if (S_ISREG(opened.st_mode) && opened.st_nlink == 1 && namesFile(item, file.get())) ::unlink(item.c_str());
+        if (S_ISREG(opened.st_mode) && opened.st_nlink == 1 && namesOpenFile(item, file.get())) ::unlink(item.c_str());
     }
 }
 
@@ -88,7 +78,7 @@ std::optional<StagedFile> StagedFile::create(const fs::path& destination) {
         // A sweep may have come upon the name before the lock was taken: then
         // the name is gone, or the sweep is about to remove it.
         const bool locked = takeLock(fd);
-        const bool named = namesFile(temporary, fd);
+        const bool named = namesOpenFile(temporary, fd);
         if (locked && named) return StagedFile(fd, std::move(temporary), destination);
         if (named) ::unlink(temporary.c_str());
         ::close(fd);

@@ -9,15 +9,15 @@
 
 namespace packager {
 
+// The folder `name` in the user's temporary folder; empty when the user has
+// none, which Workspace::make refuses.
+std::filesystem::path inUserTempFolder(std::string_view name);
+
 // A run's private folder in the user's temporary folder, under a name that is
 // the same for every run of its kind. Made fresh, it holds the lock file
 // "<name>.lock" beside it for its whole life, so overlapping runs of the user
 // wait for each other instead of deleting each other's work; destroying it
 // removes the folder, then lets the next run in.
-// The folder `name` in the user's temporary folder; empty when the user has
-// none, which Workspace::make refuses.
-std::filesystem::path inUserTempFolder(std::string_view name);
-
 class Workspace {
 public:
     // What a leftover of an earlier run that cannot be removed means: the end
